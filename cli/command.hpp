@@ -1,0 +1,94 @@
+// What a command of the quillfern tool is, and what it runs with. Every
+// command is a row of the command table (commands.cpp), which also
+// produces the help texts.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/io.hpp"
+#include "cli/notices.hpp"
+#include "cli/options.hpp"
+#include "quillfern/platform/codepage.hpp"
+
+namespace quillfern::cli {
+
+// Exit statuses of the tool.
+enum Exit : int {
+  exit_ok = 0,        // the whole job succeeded
+  exit_error = 1,     // the operation raised an error
+  exit_usage = 2,     // the command line was wrong
+  exit_refused = 3,   // the operation refused through a message box
+  exit_loss = 4,      // the result would lose data and --allow-loss was not given
+};
+
+// Option groups that a command takes besides its own options.
+enum Uses : unsigned {
+  uses_nothing = 0,
+  uses_text_io = 1u << 0,    // [FILE], -o FILE, --encoding
+  uses_password = 1u << 1,   // --password-file/-fd/-env/-hex, or a prompt
+  uses_seed = 1u << 2,       // --seed-file/-hex/-env
+  uses_loss = 1u << 3,       // --allow-loss
+  uses_notices = 1u << 4,    // --notices
+};
+
+struct Context;
+
+struct Command {
+  std::string_view name;        // kebab-case command name
+  std::string_view published;   // the control's operation name, or empty
+  std::string_view synopsis;    // arguments after the command name
+  std::string_view summary;     // one line for the command list
+  std::string_view description; // a paragraph for --help, may be empty
+  unsigned uses = uses_nothing;
+  std::vector<OptionSpec> options;
+  std::function<int(Context&)> run;
+};
+
+// Everything a running command needs: its parsed arguments, the text
+// codec, the message box that prints notices, and the standard streams.
+struct Context {
+  const Command& command;
+  ParsedArgs args;
+  CodePage encoding = CodePage::none;  // none: texts are raw bytes
+  NoticeBox& notices;
+
+  // The text to work on: FILE or standard input, converted from UTF-8 when
+  // --encoding is given.
+  [[nodiscard]] std::string read_text() const;
+  // Writes the result to -o FILE (atomically) or standard output.
+  void write_text(std::string_view codes) const;
+  // A password or a seed from the options (see secrets.hpp); throws
+  // UsageError when none is given and no terminal can be asked.
+  [[nodiscard]] std::string password() const;
+  [[nodiscard]] std::string seed() const;
+  // A text given as an option value, converted like the input text.
+  [[nodiscard]] std::string text_option(std::string_view value) const;
+};
+
+// The whole command table, in the order of the command list.
+[[nodiscard]] std::span<const Command> commands();
+[[nodiscard]] const Command* find_command(std::string_view name);
+
+// The rows that each family of commands contributes to the table.
+[[nodiscard]] std::vector<Command> control_commands();
+[[nodiscard]] std::vector<Command> transform_commands();
+[[nodiscard]] std::vector<Command> cipher_commands();
+[[nodiscard]] std::vector<Command> file_commands();
+[[nodiscard]] std::vector<Command> ui_commands();
+
+// Runs the tool on its arguments (without the program name); returns the
+// exit status.
+[[nodiscard]] int run(std::span<const std::string> args);
+
+// Helpers shared by the command families.
+[[nodiscard]] std::uint8_t parse_number(std::string_view option, std::string_view text);
+void print_error(std::string_view message);
+void print_hint(std::string_view message);
+
+}  // namespace quillfern::cli

@@ -1,0 +1,261 @@
+// The command table of the quillfern tool, its help texts, and the driver
+// that parses a command line and runs a command.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+
+#include "cli/command.hpp"
+#include "cli/secrets.hpp"
+#include "quillfern/control/error.hpp"
+#include "quillfern/version.hpp"
+
+namespace quillfern::cli {
+namespace {
+
+std::vector<Command> build_table() {
+  std::vector<Command> table;
+  for (auto family : {control_commands, transform_commands, cipher_commands, file_commands,
+                      ui_commands}) {
+    for (Command& command : family()) table.push_back(std::move(command));
+  }
+  return table;
+}
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+void write_out(std::string_view text) {
+  while (!text.empty()) {
+    ssize_t put = ::write(STDOUT_FILENO, text.data(), text.size());
+    if (put <= 0) return;
+    text.remove_prefix(static_cast<std::size_t>(put));
+  }
+}
+
+// The options every command of a group takes, followed by its own.
+std::vector<OptionSpec> all_options(const Command& command) {
+  std::vector<OptionSpec> specs = command.options;
+  if (command.uses & uses_text_io) {
+    specs.push_back({"output", 'o', "FILE", "write the result to FILE (only when it succeeded)"});
+    specs.push_back({"encoding", '\0', "NAME",
+                     "read and write UTF-8 text through code page NAME (cp1252, latin1)"});
+  }
+  if (command.uses & uses_password) {
+    for (auto& spec : password_options()) specs.push_back(spec);
+  }
+  if (command.uses & uses_seed) {
+    for (auto& spec : seed_options()) specs.push_back(spec);
+  }
+  if (command.uses & uses_loss) {
+    specs.push_back({"allow-loss", '\0', "", "write the result even when it lost characters"});
+  }
+  if (command.uses & uses_notices) {
+    specs.push_back({"notices", '\0', "MODE", "message boxes: each (default), summary or none"});
+  }
+  specs.push_back({"help", 'h', "", "show this help"});
+  return specs;
+}
+
+std::string command_help(const Command& command) {
+  std::string text = "usage: quillfern " + std::string(command.name);
+  if (!command.synopsis.empty()) text += " " + std::string(command.synopsis);
+  text += "\n\n" + std::string(command.summary) + "\n";
+  if (!command.published.empty()) {
+    text += "The control's operation: " + std::string(command.published) + ".\n";
+  }
+  if (!command.description.empty()) text += "\n" + std::string(command.description) + "\n";
+  text += "\noptions:\n";
+  for (const OptionSpec& spec : all_options(command)) {
+    std::string left = "  ";
+    if (spec.short_name != '\0') {
+      left += '-';
+      left += spec.short_name;
+      left += ", ";
+    } else {
+      left += "    ";
+    }
+    left.append("--").append(spec.name);
+    if (spec.takes_value()) left.append(" ").append(spec.value_name);
+    if (left.size() < 30) left.resize(30, ' ');
+    text.append(left).append(" ").append(spec.help).append("\n");
+  }
+  return text;
+}
+
+std::string tool_help() {
+  std::string text =
+      "usage: quillfern COMMAND [OPTIONS] [FILE]\n\n"
+      "Text and file ciphers of the Encryption control, bit for bit.\n"
+      "Texts are read from FILE or standard input and written to standard output\n"
+      "or -o FILE; each byte is one character code unless --encoding is given.\n\n"
+      "commands:\n";
+  for (const Command& command : commands()) {
+    std::string left = "  " + std::string(command.name);
+    if (left.size() < 22) left.resize(22, ' ');
+    text += left + " " + std::string(command.summary) + "\n";
+  }
+  text +=
+      "\nA command may also be named by the control's operation (EncryptPassword).\n"
+      "Run 'quillfern COMMAND --help' for its options.\n\n"
+      "exit status: 0 success, 1 the operation raised an error, 2 usage error,\n"
+      "3 refused through a message box, 4 the result would lose data.\n";
+  return text;
+}
+
+std::optional<NoticeMode> parse_notice_mode(std::string_view text) {
+  if (text == "each") return NoticeMode::each;
+  if (text == "summary") return NoticeMode::summary;
+  if (text == "none") return NoticeMode::none;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::span<const Command> commands() {
+  static const std::vector<Command> table = build_table();
+  return table;
+}
+
+const Command* find_command(std::string_view name) {
+  for (const Command& command : commands()) {
+    if (command.name == name || (!command.published.empty() && equal_ignoring_case(command.published, name))) {
+      return &command;
+    }
+  }
+  return nullptr;
+}
+
+std::string Context::read_text() const {
+  const auto& positionals = args.positionals();
+  std::string bytes = read_all(positionals.empty() ? std::string() : positionals.front());
+  if (encoding == CodePage::none) return bytes;
+  try {
+    return from_utf8(bytes, encoding);
+  } catch (const EncodingError& e) {
+    throw IoError(std::string("input: ") + e.what());
+  }
+}
+
+void Context::write_text(std::string_view codes) const {
+  const std::string path = args.value("output").value_or("");
+  if (encoding == CodePage::none) {
+    write_all(path, codes);
+  } else {
+    write_all(path, to_utf8(codes, encoding));
+  }
+}
+
+std::string Context::password() const { return read_password(args, encoding); }
+std::string Context::seed() const { return read_seed(args, encoding); }
+
+std::string Context::text_option(std::string_view value) const {
+  if (encoding == CodePage::none) return std::string(value);
+  try {
+    return from_utf8(value, encoding);
+  } catch (const EncodingError& e) {
+    throw UsageError(e.what());
+  }
+}
+
+std::uint8_t parse_number(std::string_view option, std::string_view text) {
+  int value = -1;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc{} || end != text.data() + text.size() || value < 0 || value > 255) {
+    throw UsageError("--" + std::string(option) + " takes a number from 0 to 255, not '" +
+                     std::string(text) + "'");
+  }
+  return static_cast<std::uint8_t>(value);
+}
+
+void print_error(std::string_view message) {
+  std::string line = "quillfern: error: " + std::string(message) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+void print_hint(std::string_view message) {
+  std::string line = "quillfern: hint: " + std::string(message) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
+int run(std::span<const std::string> args) {
+  if (args.empty()) {
+    print_error("no command given");
+    print_hint("run 'quillfern --help' for the list of commands");
+    return exit_usage;
+  }
+  const std::string& name = args.front();
+  if (name == "--help" || name == "-h" || name == "help") {
+    if (args.size() > 1) {
+      if (const Command* command = find_command(args[1])) {
+        write_out(command_help(*command));
+        return exit_ok;
+      }
+    }
+    write_out(tool_help());
+    return exit_ok;
+  }
+  if (name == "--version" || name == "-V") {
+    write_out(std::string("quillfern ") + version_string + "\n");
+    return exit_ok;
+  }
+  const Command* command = find_command(name);
+  if (command == nullptr) {
+    print_error("unknown command '" + name + "'");
+    print_hint("run 'quillfern --help' for the list of commands");
+    return exit_usage;
+  }
+
+  NoticeBox notices;
+  try {
+    const std::vector<OptionSpec> specs = all_options(*command);
+    Context context{*command, parse_options(args.subspan(1), specs), CodePage::none, notices};
+    if (context.args.has("help")) {
+      write_out(command_help(*command));
+      return exit_ok;
+    }
+    if (auto encoding = context.args.value("encoding")) {
+      auto page = parse_code_page(*encoding);
+      if (!page || *page == CodePage::none) {
+        throw UsageError("--encoding takes cp1252 or latin1, not '" + *encoding + "'");
+      }
+      context.encoding = *page;
+      notices.set_encoding(*page);
+    }
+    if (auto mode = context.args.value("notices")) {
+      auto parsed = parse_notice_mode(*mode);
+      if (!parsed) throw UsageError("--notices takes each, summary or none, not '" + *mode + "'");
+      notices.set_mode(*parsed);
+    }
+    const std::size_t max_positionals = (command->uses & uses_text_io) ? 1 : SIZE_MAX;
+    if (context.args.positionals().size() > max_positionals) {
+      throw UsageError("too many arguments");
+    }
+    int status = command->run(context);
+    notices.finish();
+    return status;
+  } catch (const UsageError& e) {
+    notices.finish();
+    print_error(e.what());
+    print_hint("run 'quillfern " + std::string(command->name) + " --help' for its options");
+    return exit_usage;
+  } catch (const Error& e) {
+    notices.finish();
+    std::string message = std::to_string(e.code()) + ": " + std::string(e.description());
+    if (!e.detail().empty()) message += " (" + e.detail() + ")";
+    print_error(message);
+    return exit_error;
+  } catch (const IoError& e) {
+    notices.finish();
+    print_error(e.what());
+    return exit_error;
+  }
+}
+
+}  // namespace quillfern::cli

@@ -1,0 +1,129 @@
+#include "cli/io.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace quillfern::cli {
+namespace {
+
+std::string system_message(std::string_view what, const std::string& path, int error) {
+  std::string text(what);
+  if (!path.empty()) text += " " + path;
+  text += ": ";
+  text += std::strerror(error);
+  return text;
+}
+
+std::string read_fd(int fd, const std::string& name) {
+  std::string data;
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    data.reserve(static_cast<std::size_t>(info.st_size));
+  }
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw IoError(system_message("cannot read", name, errno));
+    }
+    if (got == 0) break;
+    data.append(buffer.data(), static_cast<std::size_t>(got));
+  }
+  return data;
+}
+
+void write_fd(int fd, std::string_view data, const std::string& name) {
+  while (!data.empty()) {
+    ssize_t put = ::write(fd, data.data(), data.size());
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      throw IoError(system_message("cannot write", name, errno));
+    }
+    data.remove_prefix(static_cast<std::size_t>(put));
+  }
+}
+
+mode_t new_file_mode() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return static_cast<mode_t>(0666 & ~mask);
+}
+
+}  // namespace
+
+std::string read_all(const std::string& path) {
+  if (path.empty() || path == "-") return read_fd(STDIN_FILENO, "standard input");
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw IoError(system_message("cannot open", path, errno));
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    throw IoError("cannot read " + path + ": Is a directory");
+  }
+  try {
+    std::string data = read_fd(fd, path);
+    ::close(fd);
+    return data;
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+}
+
+void write_all(const std::string& path, std::string_view data) {
+  if (path.empty() || path == "-") {
+    write_fd(STDOUT_FILENO, data, "standard output");
+    return;
+  }
+  struct stat existing {};
+  const bool exists = ::stat(path.c_str(), &existing) == 0;
+  if (exists && !S_ISREG(existing.st_mode)) {
+    // Devices and pipes (/dev/null, a fifo) are written in place.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) throw IoError(system_message("cannot open", path, errno));
+    try {
+      write_fd(fd, data, path);
+    } catch (...) {
+      ::close(fd);
+      throw;
+    }
+    ::close(fd);
+    return;
+  }
+
+  std::string temp = path + ".XXXXXX";
+  std::vector<char> name(temp.begin(), temp.end());
+  name.push_back('\0');
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) throw IoError(system_message("cannot create a file beside", path, errno));
+  temp.assign(name.data());
+  try {
+    write_fd(fd, data, path);
+    if (::fchmod(fd, exists ? (existing.st_mode & 07777) : new_file_mode()) != 0 ||
+        ::fsync(fd) != 0) {
+      throw IoError(system_message("cannot write", path, errno));
+    }
+    if (::close(fd) != 0) {
+      fd = -1;
+      throw IoError(system_message("cannot write", path, errno));
+    }
+    fd = -1;
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+      throw IoError(system_message("cannot replace", path, errno));
+    }
+  } catch (...) {
+    if (fd >= 0) ::close(fd);
+    ::unlink(temp.c_str());
+    throw;
+  }
+}
+
+bool is_terminal(int fd) noexcept { return ::isatty(fd) == 1; }
+
+}  // namespace quillfern::cli

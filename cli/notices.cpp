@@ -1,0 +1,53 @@
+#include "cli/notices.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace quillfern::cli {
+
+bool NoticeBox::showed(std::string_view text) const {
+  return std::any_of(shown_.begin(), shown_.end(),
+                     [&](const platform::Message& m) { return m.text == text; });
+}
+
+int NoticeBox::present(const platform::Message& message) {
+  shown_.push_back(message);
+  if (mode_ == NoticeMode::each) print(message, 1);
+  return platform::answer_ok;
+}
+
+void NoticeBox::print(const platform::Message& message, std::size_t count) const {
+  std::string line;
+  if (encoding_ == CodePage::none) {
+    line = message.title + ": " + message.text;
+  } else {
+    line = to_utf8(message.title, encoding_) + ": " + to_utf8(message.text, encoding_);
+  }
+  if (count > 1) line += " (" + std::to_string(count) + " times)";
+  line += '\n';
+  // Notices are best effort: a closed standard error does not stop the work.
+  std::string_view rest = line;
+  while (!rest.empty()) {
+    ssize_t put = ::write(STDERR_FILENO, rest.data(), rest.size());
+    if (put <= 0) break;
+    rest.remove_prefix(static_cast<std::size_t>(put));
+  }
+}
+
+void NoticeBox::finish() {
+  if (mode_ != NoticeMode::summary) return;
+  std::vector<std::pair<platform::Message, std::size_t>> distinct;
+  for (const auto& message : shown_) {
+    auto it = std::find_if(distinct.begin(), distinct.end(),
+                           [&](const auto& entry) { return entry.first == message; });
+    if (it == distinct.end()) {
+      distinct.emplace_back(message, 1);
+    } else {
+      ++it->second;
+    }
+  }
+  for (const auto& [message, count] : distinct) print(message, count);
+}
+
+}  // namespace quillfern::cli

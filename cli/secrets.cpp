@@ -1,0 +1,173 @@
+#include "cli/secrets.hpp"
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+
+#include "cli/io.hpp"
+
+namespace quillfern::cli {
+namespace {
+
+std::string first_line(std::string text) {
+  std::size_t end = text.find('\n');
+  if (end != std::string::npos) text.erase(end);
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  return text;
+}
+
+std::string convert(std::string text, CodePage encoding, std::string_view source) {
+  if (encoding == CodePage::none) return text;
+  try {
+    return from_utf8(text, encoding);
+  } catch (const EncodingError& e) {
+    throw UsageError(std::string(source) + ": " + e.what());
+  }
+}
+
+std::string read_descriptor(std::string_view value) {
+  int fd = -1;
+  auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), fd);
+  if (ec != std::errc{} || end != value.data() + value.size() || fd < 0) {
+    throw UsageError("--password-fd needs a file descriptor number, not '" + std::string(value) + "'");
+  }
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw UsageError("--password-fd " + std::string(value) + ": " + std::strerror(errno));
+    }
+    if (got == 0) break;
+    text.append(buffer, static_cast<std::size_t>(got));
+    if (text.find('\n') != std::string::npos) break;
+  }
+  return text;
+}
+
+// Asks on the controlling terminal with echo off; none when there is no
+// terminal to ask.
+std::optional<std::string> prompt(const char* question) {
+  int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct termios saved {};
+  const bool is_tty = ::tcgetattr(fd, &saved) == 0;
+  if (!is_tty) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  struct termios quiet = saved;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  quiet.c_lflag |= ECHONL;
+  (void)!::write(fd, question, std::strlen(question));
+  ::tcsetattr(fd, TCSAFLUSH, &quiet);
+  std::string answer;
+  char ch = 0;
+  while (::read(fd, &ch, 1) == 1 && ch != '\n') answer += ch;
+  ::tcsetattr(fd, TCSAFLUSH, &saved);
+  ::close(fd);
+  return answer;
+}
+
+int hex_value(char ch) {
+  if (ch >= '0' && ch <= '9') return ch - '0';
+  if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+  if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::vector<OptionSpec> password_options() {
+  return {
+      {"password-file", '\0', "FILE", "read the password from the first line of FILE"},
+      {"password-fd", '\0', "N", "read the password from the first line of descriptor N"},
+      {"password-env", '\0', "VAR", "take the password from environment variable VAR"},
+      {"password-hex", '\0', "HEX", "give the password's exact codes in hexadecimal"},
+  };
+}
+
+std::vector<OptionSpec> seed_options() {
+  return {
+      {"seed-file", '\0', "FILE", "take the seed from FILE, byte for byte"},
+      {"seed-hex", '\0', "HEX", "give the seed's exact codes in hexadecimal"},
+      {"seed-env", '\0', "VAR", "take the seed from environment variable VAR"},
+  };
+}
+
+std::string parse_hex_option(std::string_view option, std::string_view hex) {
+  std::string codes;
+  int high = -1;
+  for (char ch : hex) {
+    if (ch == ' ' || ch == ':' || ch == '\t') {
+      if (high >= 0) break;
+      continue;
+    }
+    int digit = hex_value(ch);
+    if (digit < 0) {
+      throw UsageError("--" + std::string(option) + " takes hexadecimal digits, not '" + ch + "'");
+    }
+    if (high < 0) {
+      high = digit;
+    } else {
+      codes += static_cast<char>(high * 16 + digit);
+      high = -1;
+    }
+  }
+  if (high >= 0) throw UsageError("--" + std::string(option) + " needs an even number of digits");
+  return codes;
+}
+
+std::string read_password(const ParsedArgs& args, CodePage encoding) {
+  int given = 0;
+  for (auto name : {"password-file", "password-fd", "password-env", "password-hex"}) {
+    given += args.has(name) ? 1 : 0;
+  }
+  if (given > 1) throw UsageError("give the password one way only");
+  if (auto file = args.value("password-file")) {
+    try {
+      return convert(first_line(read_all(*file)), encoding, "--password-file");
+    } catch (const IoError& e) {
+      throw UsageError(std::string("--password-file: ") + e.what());
+    }
+  }
+  if (auto fd = args.value("password-fd")) {
+    return convert(first_line(read_descriptor(*fd)), encoding, "--password-fd");
+  }
+  if (auto var = args.value("password-env")) {
+    const char* value = std::getenv(var->c_str());
+    if (value == nullptr) throw UsageError("--password-env: " + *var + " is not set");
+    return convert(value, encoding, "--password-env");
+  }
+  if (auto hex = args.value("password-hex")) return parse_hex_option("password-hex", *hex);
+  if (auto typed = prompt("Password: ")) return convert(*typed, encoding, "the password");
+  throw UsageError("no password given and no terminal to ask for one");
+}
+
+std::string read_seed(const ParsedArgs& args, CodePage encoding) {
+  int given = 0;
+  for (auto name : {"seed-file", "seed-hex", "seed-env"}) given += args.has(name) ? 1 : 0;
+  if (given > 1) throw UsageError("give the seed one way only");
+  if (auto file = args.value("seed-file")) {
+    try {
+      return read_all(*file);
+    } catch (const IoError& e) {
+      throw UsageError(std::string("--seed-file: ") + e.what());
+    }
+  }
+  if (auto hex = args.value("seed-hex")) return parse_hex_option("seed-hex", *hex);
+  if (auto var = args.value("seed-env")) {
+    const char* value = std::getenv(var->c_str());
+    if (value == nullptr) throw UsageError("--seed-env: " + *var + " is not set");
+    return convert(value, encoding, "--seed-env");
+  }
+  throw UsageError("no seed given: use --seed-file, --seed-hex or --seed-env");
+}
+
+}  // namespace quillfern::cli

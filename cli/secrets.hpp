@@ -1,0 +1,36 @@
+// Where the command line takes passwords and seeds from. A password comes
+// from exactly one of --password-file F (its first line, without the line
+// ending), --password-fd N (likewise), --password-env VAR, --password-hex
+// HEX (exact codes), or else from a prompt on the terminal with echo off.
+// Seeds come from --seed-file F (exact bytes), --seed-hex HEX or
+// --seed-env VAR.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/options.hpp"
+#include "quillfern/platform/codepage.hpp"
+
+namespace quillfern::cli {
+
+// The option rows of the two groups, for the command table.
+[[nodiscard]] std::vector<OptionSpec> password_options();
+[[nodiscard]] std::vector<OptionSpec> seed_options();
+
+// The codes of the password. Texts from files, descriptors, the
+// environment and the prompt are converted from UTF-8 when `encoding` is
+// not none; --password-hex gives exact codes. Throws UsageError when no
+// source is given and there is no terminal to ask, or when two are given.
+[[nodiscard]] std::string read_password(const ParsedArgs& args, CodePage encoding);
+
+// The codes of the seed; --seed-env is converted like a password, a seed
+// file is taken byte for byte. Throws UsageError when none is given.
+[[nodiscard]] std::string read_seed(const ParsedArgs& args, CodePage encoding);
+
+// Exact codes from hexadecimal digits (two per code, blanks allowed between
+// pairs). Throws UsageError naming the option on anything else.
+[[nodiscard]] std::string parse_hex_option(std::string_view option, std::string_view hex);
+
+}  // namespace quillfern::cli

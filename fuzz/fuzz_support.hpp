@@ -1,0 +1,62 @@
+// Shared pieces of the fuzz targets: a reader that splits the fuzzer's
+// bytes into typed values, and a check that stops the run with a message.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "quillfern/control/error.hpp"
+
+namespace quillfern::fuzz {
+
+class Input {
+ public:
+  Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+  [[nodiscard]] bool empty() const noexcept { return size_ == 0; }
+  [[nodiscard]] std::uint8_t byte() {
+    if (size_ == 0) return 0;
+    --size_;
+    return *data_++;
+  }
+  // A text whose length comes from the input (up to `max_length`).
+  [[nodiscard]] std::string text(std::size_t max_length = 4096) {
+    std::size_t length = (std::size_t{byte()} << 8 | byte()) % (max_length + 1);
+    return bytes(length);
+  }
+  [[nodiscard]] std::string bytes(std::size_t length) {
+    if (length > size_) length = size_;
+    std::string out(reinterpret_cast<const char*>(data_), length);
+    data_ += length;
+    size_ -= length;
+    return out;
+  }
+  [[nodiscard]] std::string rest() { return bytes(size_); }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+};
+
+[[noreturn]] inline void fail(const char* what, const char* file, int line) {
+  std::fprintf(stderr, "%s:%d: property failed: %s\n", file, line, what);
+  std::abort();
+}
+
+#define QF_FUZZ_CHECK(condition) \
+  ((condition) ? (void)0 : ::quillfern::fuzz::fail(#condition, __FILE__, __LINE__))
+
+// True when the error's number is one of `allowed`.
+inline bool error_is(const Error& error, std::initializer_list<ErrorNumber> allowed) {
+  for (ErrorNumber number : allowed) {
+    if (error.number() == number) return true;
+  }
+  return false;
+}
+
+}  // namespace quillfern::fuzz

@@ -1,0 +1,132 @@
+#include "quillfern/control/interface.hpp"
+
+#include <algorithm>
+#include <cctype>
+
+namespace quillfern {
+namespace {
+
+using enum ValueType;
+using enum Direction;
+using enum InvokeKind;
+
+constexpr Parameter none_param{};
+
+constexpr Operation op(int order, std::string_view name, InvokeKind kind, DispId dispid,
+                       std::array<Parameter, 3> params, std::size_t count, ValueType result,
+                       std::string_view summary) {
+  return Operation{order, name, kind, dispid, params, count, result, summary};
+}
+
+constexpr std::array<Operation, 18> table{{
+    op(1, "Enabled", property_get, 0x68030000, {none_param, none_param, none_param}, 0, boolean,
+       "whether the control is enabled"),
+    op(2, "Enabled", property_put, 0x68030000,
+       {Parameter{"Enabled", boolean, by_value}, none_param, none_param}, 1, none,
+       "enable or disable the control"),
+    op(3, "About", method, 0x60030004, {none_param, none_param, none_param}, 0, none,
+       "show the About window"),
+    op(4, "EncryptPassword", method, 0x60030005,
+       {Parameter{"Number", byte, in}, Parameter{"DecryptedPassword", text, in},
+        Parameter{"OutPut", text, out}},
+       3, none, "scramble a password under a one-byte key"),
+    op(5, "DecryptPassword", method, 0x60030006,
+       {Parameter{"Number", byte, in}, Parameter{"EncryptedPassword", text, in},
+        Parameter{"OutPut", text, out}},
+       3, none, "restore a scrambled password"),
+    op(6, "convert", method, 0x60030007,
+       {Parameter{"InPutString", text, in}, Parameter{"OutPut", text, out}, none_param}, 2, none,
+       "text to upper-case hexadecimal digits"),
+    op(7, "DeConvert", method, 0x60030008,
+       {Parameter{"InPutString", text, in}, Parameter{"OutPut", text, out}, none_param}, 2, none,
+       "hexadecimal digits back to text"),
+    op(8, "EasyCryptEnCode", method, 0x60030009,
+       {Parameter{"InPutString", text, in}, Parameter{"OutPut", text, out}, none_param}, 2, none,
+       "raise every character code by one"),
+    op(9, "EasyCryptDeCode", method, 0x6003000a,
+       {Parameter{"InPutString", text, in}, Parameter{"OutPut", text, out}, none_param}, 2, none,
+       "lower every character code by one"),
+    op(10, "EncodeDecodeFile", method, 0x6003000b,
+       {Parameter{"InputFile", text, in}, Parameter{"OutputFile", text, in},
+        Parameter{"Password", text, in}},
+       3, none, "encode or decode a file under a password"),
+    op(11, "PowerEncryption", method, 0x6003000c,
+       {Parameter{"InPutString", text, in}, none_param, none_param}, 1, text,
+       "one-way scrambling"),
+    op(12, "FastBlowFish", method, 0x6003000e,
+       {Parameter{"InPutString", text, in}, Parameter{"OutPut", text, out},
+        Parameter{"Password", text, in}},
+       3, none, "self-inverse table-driven block cipher"),
+    op(13, "SeedEncryption", method, 0x6003000f,
+       {Parameter{"InPutString", text, in}, Parameter{"SeedPassword", text, in}, none_param}, 2,
+       text, "exclusive-or with a seed text"),
+    op(14, "TextBoxCrypt", method, 0x60030010,
+       {Parameter{"InPutText", text, in}, Parameter{"Password", text, in_out}, none_param}, 2,
+       variant, "text-box cipher: scramble"),
+    op(15, "TextBoxDeCrypt", method, 0x60030011,
+       {Parameter{"InPutText", text, in}, Parameter{"Password", text, in_out}, none_param}, 2,
+       variant, "text-box cipher: unscramble"),
+    op(16, "DeCipherText", method, 0x60030012,
+       {Parameter{"CipherString", text, in}, Parameter{"Password", text, in}, none_param}, 2,
+       text, "decipher a password-carrying cipher text"),
+    op(17, "EnCipherText", method, 0x60030013,
+       {Parameter{"CipherInString", text, in}, Parameter{"Password", text, in}, none_param}, 2,
+       text, "encipher into a password-carrying cipher text"),
+    op(18, "WipeFileClean", method, 0x60030014,
+       {Parameter{"FileName", text, in}, none_param, none_param}, 1, none,
+       "overwrite and delete a file"),
+}};
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+}  // namespace
+
+std::span<const Operation> interface_table() noexcept { return table; }
+
+const Operation* find_operation(std::string_view name) noexcept {
+  auto it = std::find_if(table.begin(), table.end(),
+                         [&](const Operation& o) { return equal_ignoring_case(o.name, name); });
+  return it == table.end() ? nullptr : &*it;
+}
+
+const Operation* find_operation(DispId dispid, InvokeKind kind) noexcept {
+  auto it = std::find_if(table.begin(), table.end(), [&](const Operation& o) {
+    return o.dispid == dispid && o.kind == kind;
+  });
+  return it == table.end() ? nullptr : &*it;
+}
+
+std::optional<DispId> find_dispid(std::string_view name) noexcept {
+  const Operation* found = find_operation(name);
+  if (found == nullptr) return std::nullopt;
+  return found->dispid;
+}
+
+std::string_view to_string(ValueType type) noexcept {
+  switch (type) {
+    case ValueType::none: return "none";
+    case ValueType::boolean: return "Boolean";
+    case ValueType::byte: return "Byte";
+    case ValueType::text: return "String";
+    case ValueType::variant: return "Variant";
+  }
+  return "?";
+}
+
+std::string_view to_string(Direction direction) noexcept {
+  switch (direction) {
+    case Direction::in: return "in";
+    case Direction::out: return "out";
+    case Direction::in_out: return "in, out";
+    case Direction::by_value: return "by value";
+  }
+  return "?";
+}
+
+}  // namespace quillfern

@@ -1,0 +1,155 @@
+#include "quillfern/platform/codepage.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+
+namespace quillfern {
+namespace {
+
+// Windows-1252 codes 0x80..0x9F; the undefined ones keep their C1 value.
+constexpr std::array<char16_t, 32> cp1252_high{
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
+};
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+std::string describe_char(char32_t ch) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(ch));
+  return buffer;
+}
+
+void append_utf8(std::string& out, char32_t ch) {
+  if (ch < 0x80) {
+    out += static_cast<char>(ch);
+  } else if (ch < 0x800) {
+    out += static_cast<char>(0xC0 | (ch >> 6));
+    out += static_cast<char>(0x80 | (ch & 0x3F));
+  } else if (ch < 0x10000) {
+    out += static_cast<char>(0xE0 | (ch >> 12));
+    out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (ch & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (ch >> 18));
+    out += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (ch & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::string_view to_string(CodePage page) noexcept {
+  switch (page) {
+    case CodePage::none: return "none";
+    case CodePage::latin1: return "latin1";
+    case CodePage::cp1252: return "cp1252";
+  }
+  return "none";
+}
+
+std::optional<CodePage> parse_code_page(std::string_view name) noexcept {
+  for (std::string_view alias : {"none", "raw"}) {
+    if (equal_ignoring_case(name, alias)) return CodePage::none;
+  }
+  for (std::string_view alias : {"latin1", "latin-1", "iso-8859-1", "iso8859-1", "l1"}) {
+    if (equal_ignoring_case(name, alias)) return CodePage::latin1;
+  }
+  for (std::string_view alias : {"cp1252", "windows-1252", "win1252", "1252"}) {
+    if (equal_ignoring_case(name, alias)) return CodePage::cp1252;
+  }
+  return std::nullopt;
+}
+
+char32_t to_unicode(CodePage page, std::uint8_t code) noexcept {
+  if (page == CodePage::cp1252 && code >= 0x80 && code < 0xA0) return cp1252_high[code - 0x80];
+  return code;
+}
+
+std::optional<std::uint8_t> from_unicode(CodePage page, char32_t ch) noexcept {
+  if (page == CodePage::cp1252) {
+    if (ch >= 0x80 && ch < 0xA0) {
+      // Only the five undefined codes keep their C1 character.
+      if (ch == 0x81 || ch == 0x8D || ch == 0x8F || ch == 0x90 || ch == 0x9D) {
+        return static_cast<std::uint8_t>(ch);
+      }
+      return std::nullopt;
+    }
+    if (ch > 0xFF) {
+      auto it = std::find(cp1252_high.begin(), cp1252_high.end(), static_cast<char16_t>(ch));
+      if (ch > 0xFFFF || it == cp1252_high.end()) return std::nullopt;
+      return static_cast<std::uint8_t>(0x80 + (it - cp1252_high.begin()));
+    }
+    return static_cast<std::uint8_t>(ch);
+  }
+  if (ch > 0xFF) return std::nullopt;
+  return static_cast<std::uint8_t>(ch);
+}
+
+std::string from_utf8(std::string_view utf8, CodePage page) {
+  std::string out;
+  out.reserve(utf8.size());
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const std::size_t start = i;
+    auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte < 0x80) {  // ASCII maps to itself in every code page
+      out += static_cast<char>(byte);
+      ++i;
+      continue;
+    }
+    std::size_t extra = 0;
+    char32_t ch = 0;
+    char32_t minimum = 0;
+    if ((byte & 0xE0) == 0xC0) {
+      extra = 1, ch = byte & 0x1Fu, minimum = 0x80;
+    } else if ((byte & 0xF0) == 0xE0) {
+      extra = 2, ch = byte & 0x0Fu, minimum = 0x800;
+    } else if ((byte & 0xF8) == 0xF0) {
+      extra = 3, ch = byte & 0x07u, minimum = 0x10000;
+    } else {
+      throw EncodingError("malformed UTF-8 at byte " + std::to_string(start), start);
+    }
+    if (utf8.size() - i - 1 < extra) {
+      throw EncodingError("truncated UTF-8 at byte " + std::to_string(start), start);
+    }
+    for (std::size_t k = 1; k <= extra; ++k) {
+      auto next = static_cast<unsigned char>(utf8[i + k]);
+      if ((next & 0xC0) != 0x80) {
+        throw EncodingError("malformed UTF-8 at byte " + std::to_string(start), start);
+      }
+      ch = (ch << 6) | (next & 0x3Fu);
+    }
+    if (ch < minimum || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) {
+      throw EncodingError("malformed UTF-8 at byte " + std::to_string(start), start);
+    }
+    auto code = from_unicode(page, ch);
+    if (!code) {
+      throw EncodingError("character " + describe_char(ch) + " at byte " + std::to_string(start) +
+                              " has no code in " + std::string(to_string(page)),
+                          start);
+    }
+    out += static_cast<char>(*code);
+    i += extra + 1;
+  }
+  return out;
+}
+
+std::string to_utf8(std::string_view codes, CodePage page) {
+  std::string out;
+  out.reserve(codes.size() + codes.size() / 4);
+  for (char c : codes) append_utf8(out, to_unicode(page, static_cast<std::uint8_t>(c)));
+  return out;
+}
+
+}  // namespace quillfern

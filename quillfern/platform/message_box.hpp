@@ -1,0 +1,56 @@
+// The host's modal message box: text, style number and optional title. A box
+// without a title of its own carries the application title "quillfern".
+// The call returns only once the box has been dismissed.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillfern::platform {
+
+// Style numbers of the platform's message box that the library uses.
+inline constexpr std::int32_t style_ok_only = 0;
+inline constexpr std::int32_t style_exclamation = 48;
+
+// Buttons a box answers with, in the platform's numbering.
+inline constexpr int answer_ok = 1;
+
+struct Message {
+  std::string text;   // character codes in the host's code page
+  std::int32_t style = 0;
+  std::string title;  // already resolved: never empty-by-default
+  friend bool operator==(const Message&, const Message&) = default;
+};
+
+class MessageBox {
+ public:
+  virtual ~MessageBox() = default;
+
+  // Shows the box and returns the button that dismissed it. No title means
+  // the application title. No caller in the library acts on the answer.
+  int show(std::string_view text, std::int32_t style,
+           std::optional<std::string_view> title = std::nullopt);
+
+ protected:
+  virtual int present(const Message& message) = 0;
+};
+
+// Keeps every message shown, in order, and answers with a fixed button.
+class RecordingMessageBox final : public MessageBox {
+ public:
+  explicit RecordingMessageBox(int answer = answer_ok) : answer_(answer) {}
+  [[nodiscard]] const std::vector<Message>& messages() const noexcept { return messages_; }
+  void clear() noexcept { messages_.clear(); }
+
+ protected:
+  int present(const Message& message) override;
+
+ private:
+  int answer_;
+  std::vector<Message> messages_;
+};
+
+}  // namespace quillfern::platform

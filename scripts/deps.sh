@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs, only those that are absent.
+# Usage: scripts/deps.sh [GROUP...]   groups: build (default), fuzz, ui, windows
+set -euo pipefail
+
+packages_for() {
+  case "$1" in
+    build) echo "cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev" ;;
+    fuzz) echo "clang libclang-rt-14-dev" ;;
+    ui) echo "tmux xvfb libfltk1.3-dev x11-apps xdotool imagemagick" ;;
+    windows) echo "g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine64" ;;
+    *) echo "scripts/deps.sh: unknown group $1" >&2; exit 2 ;;
+  esac
+}
+
+groups=("$@")
+[ ${#groups[@]} -gt 0 ] || groups=(build)
+
+missing=()
+for group in "${groups[@]}"; do
+  for package in $(packages_for "$group"); do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    case "$status" in
+      *"install ok installed"*) ;;
+      *) missing+=("$package") ;;
+    esac
+  done
+done
+
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "quillfern: installing ${missing[*]}" >&2
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null 2>&1 || { echo "quillfern: error: need root or sudo to install ${missing[*]}" >&2; exit 1; }
+  sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+if ! $sudo apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null; then
+  $sudo apt-get update -qq >/dev/null
+  $sudo apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds and runs every test.
+#   ./test.sh              Release build, all tests
+#   ./test.sh --sanitize   the same under AddressSanitizer and UBSan
+#   ./test.sh --windows    the Windows build and its tests under Wine
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+mode=release
+case "${1:-}" in
+  "") ;;
+  --sanitize) mode=sanitize ;;
+  --windows) mode=windows ;;
+  *) echo "usage: ./test.sh [--sanitize|--windows]" >&2; exit 2 ;;
+esac
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+if [ "$mode" = windows ]; then
+  exec "$root/windows/test.sh"
+fi
+
+"$root/scripts/deps.sh" build fuzz ui
+build="$root/build/$mode"
+args=(-DCMAKE_BUILD_TYPE=Release)
+[ "$mode" = sanitize ] && args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLFERN_SANITIZE=ON -DQUILLFERN_BENCH=OFF)
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$root" -B "$build" -G Ninja "${args[@]}"
+fi
+cmake --build "$build" -j "$jobs"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir "$build" --output-on-failure -j "$jobs"

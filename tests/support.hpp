@@ -1,0 +1,41 @@
+// Helpers shared by the tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "quillfern/control/error.hpp"
+
+namespace quillfern::test {
+
+// Asserts that `statement` throws quillfern::Error with `number`.
+#define EXPECT_QF_ERROR(statement, expected)                                   \
+  do {                                                                         \
+    try {                                                                      \
+      statement;                                                               \
+      ADD_FAILURE() << "expected error " << static_cast<int>(expected);        \
+    } catch (const ::quillfern::Error& qf_error_) {                            \
+      EXPECT_EQ(qf_error_.number(), expected) << qf_error_.what();             \
+    }                                                                          \
+  } while (false)
+
+// A text of `length` characters with codes in [low, high], reproducible
+// from `seed`.
+inline std::string random_text(std::size_t length, unsigned seed, int low = 0, int high = 255) {
+  std::mt19937 gen(seed);
+  std::uniform_int_distribution<int> dist(low, high);
+  std::string out(length, '\0');
+  for (char& ch : out) ch = static_cast<char>(dist(gen));
+  return out;
+}
+
+// The seed of the random property tests: QUILLFERN_TEST_SEED, or a fixed
+// default; every test that uses it prints it.
+inline unsigned test_seed() {
+  const char* env = std::getenv("QUILLFERN_TEST_SEED");
+  return env != nullptr ? static_cast<unsigned>(std::strtoul(env, nullptr, 10)) : 20261207u;
+}
+
+}  // namespace quillfern::test
