@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are absent.
-# Usage: scripts/deps.sh [GROUP...]   groups: build (default), fuzz, ui, windows
+# Usage: scripts/deps.sh [GROUP...]   groups: build (default), fuzz, bench, ui, windows
 set -euo pipefail
 
 packages_for() {
   case "$1" in
     build) echo "cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev" ;;
     fuzz) echo "clang libclang-rt-14-dev" ;;
+    bench) echo "bc xxd coreutils hyperfine" ;;
     ui) echo "tmux xvfb libfltk1.3-dev x11-apps xdotool imagemagick" ;;
     windows) echo "g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine64" ;;
     *) echo "scripts/deps.sh: unknown group $1" >&2; exit 2 ;;
