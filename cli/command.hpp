@@ -90,5 +90,6 @@ struct Context {
 [[nodiscard]] std::uint8_t parse_number(std::string_view option, std::string_view text);
 void print_error(std::string_view message);
 void print_hint(std::string_view message);
+void print_warning(std::string_view message);
 
 }  // namespace quillfern::cli

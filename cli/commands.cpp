@@ -184,6 +184,11 @@ void print_hint(std::string_view message) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
+void print_warning(std::string_view message) {
+  std::string line = "quillfern: warning: " + std::string(message) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
 int run(std::span<const std::string> args) {
   if (args.empty()) {
     print_error("no command given");

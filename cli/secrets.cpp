@@ -7,26 +7,46 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 
+#include "cli/command.hpp"
 #include "cli/io.hpp"
+#include "quillfern/platform/secure_memory.hpp"
+#include <sys/stat.h>
 
 namespace quillfern::cli {
 namespace {
 
+// The first line of `text`, without its line ending. The whole buffer is
+// wiped before it is dropped.
 std::string first_line(std::string text) {
+  platform::WipeOnExit wipe(text);
   std::size_t end = text.find('\n');
-  if (end != std::string::npos) text.erase(end);
-  if (!text.empty() && text.back() == '\r') text.pop_back();
-  return text;
+  if (end == std::string::npos) end = text.size();
+  if (end > 0 && text[end - 1] == '\r') --end;
+  return text.substr(0, end);
 }
 
+// The codes of a secret typed or stored as text; the UTF-8 original is
+// wiped once converted.
 std::string convert(std::string text, CodePage encoding, std::string_view source) {
   if (encoding == CodePage::none) return text;
+  platform::WipeOnExit wipe(text);
   try {
     return from_utf8(text, encoding);
   } catch (const EncodingError& e) {
     throw UsageError(std::string(source) + ": " + e.what());
+  }
+}
+
+void warn_if_readable_by_others(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IRGRP | S_IROTH)) != 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    print_warning("password file " + path + " can be read by others (mode " + mode +
+                  "); chmod 600 it");
   }
 }
 
@@ -68,6 +88,7 @@ std::optional<std::string> prompt(const char* question) {
   (void)!::write(fd, question, std::strlen(question));
   ::tcsetattr(fd, TCSAFLUSH, &quiet);
   std::string answer;
+  answer.reserve(1024);  // no reallocation leaves copies of what was typed
   char ch = 0;
   while (::read(fd, &ch, 1) == 1 && ch != '\n') answer += ch;
   ::tcsetattr(fd, TCSAFLUSH, &saved);
@@ -131,6 +152,7 @@ std::string read_password(const ParsedArgs& args, CodePage encoding) {
   }
   if (given > 1) throw UsageError("give the password one way only");
   if (auto file = args.value("password-file")) {
+    warn_if_readable_by_others(*file);
     try {
       return convert(first_line(read_all(*file)), encoding, "--password-file");
     } catch (const IoError& e) {
@@ -145,8 +167,15 @@ std::string read_password(const ParsedArgs& args, CodePage encoding) {
     if (value == nullptr) throw UsageError("--password-env: " + *var + " is not set");
     return convert(value, encoding, "--password-env");
   }
-  if (auto hex = args.value("password-hex")) return parse_hex_option("password-hex", *hex);
-  if (auto typed = prompt("Password: ")) return convert(*typed, encoding, "the password");
+  if (auto hex = args.value("password-hex")) {
+    print_warning("a password on the command line can be seen by other users; prefer "
+                  "--password-file, --password-fd, --password-env or the prompt");
+    return parse_hex_option("password-hex", *hex);
+  }
+  if (auto typed = prompt("Password: ")) {
+    platform::WipeOnExit wipe(*typed);
+    return convert(*typed, encoding, "the password");
+  }
   throw UsageError("no password given and no terminal to ask for one");
 }
 

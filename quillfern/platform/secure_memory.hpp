@@ -1,0 +1,37 @@
+// Wiping secrets from our own buffers: password copies, key streams and
+// generator state are cleared with a wipe the compiler cannot remove once
+// they are no longer needed.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace quillfern::platform {
+
+// Overwrites `size` bytes at `data` with zeros; never optimised away.
+void secure_wipe(void* data, std::size_t size) noexcept;
+
+// Overwrites the whole buffer of `text` (its capacity, not only its size)
+// and leaves it empty.
+void secure_wipe(std::string& text) noexcept;
+
+template <typename T>
+void secure_wipe(std::vector<T>& values) noexcept {
+  secure_wipe(values.data(), values.capacity() * sizeof(T));
+  values.clear();
+}
+
+// Wipes a string when it goes out of scope, on every path.
+class WipeOnExit {
+ public:
+  explicit WipeOnExit(std::string& text) noexcept : text_(text) {}
+  ~WipeOnExit() { secure_wipe(text_); }
+  WipeOnExit(const WipeOnExit&) = delete;
+  WipeOnExit& operator=(const WipeOnExit&) = delete;
+
+ private:
+  std::string& text_;
+};
+
+}  // namespace quillfern::platform
