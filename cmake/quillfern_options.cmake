@@ -22,6 +22,11 @@ if(QUILLFERN_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(QUILLFERN_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=thread)
+endif()
+
 if(QUILLFERN_FUZZ)
   # The whole build carries the fuzzer's coverage instrumentation; the
   # fuzz programs add the libFuzzer main themselves.

@@ -1,0 +1,110 @@
+// Many controls on many threads calling every text operation at once: the
+// results must equal those of a single-threaded run. Each thread has its
+// own host (message box, runtime); nothing else is shared, so the library's
+// functions must be reentrant. Run under ThreadSanitizer by
+// `./test.sh --thread`.
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "quillfern/control/dispatcher.hpp"
+#include "support.hpp"
+
+namespace quillfern {
+namespace {
+
+struct Call {
+  const Operation* operation;
+  std::vector<Variant> args;
+};
+
+// A printable text, or any codes, of a length that suits the operation.
+Variant text_argument(std::mt19937& gen, std::size_t max_length, bool printable) {
+  std::uniform_int_distribution<std::size_t> length(0, max_length);
+  const unsigned seed = static_cast<unsigned>(gen());
+  return test::random_text(length(gen), seed, printable ? 32 : 0, printable ? 126 : 255);
+}
+
+std::vector<Call> make_calls(unsigned seed) {
+  std::mt19937 gen(seed);
+  std::vector<Call> calls;
+  for (const Operation& op : interface_table()) {
+    // The file operations and the About window have their own tests, and
+    // Enabled is the one piece of state a control keeps between calls.
+    if (op.name == "EncodeDecodeFile" || op.name == "WipeFileClean" || op.name == "About" ||
+        op.kind != InvokeKind::method) {
+      continue;
+    }
+    for (int round = 0; round < 6; ++round) {
+      Call call{&op, {}};
+      for (const Parameter& p : op.params()) {
+        switch (p.type) {
+          case ValueType::byte: call.args.emplace_back(static_cast<std::uint8_t>(gen() % 12)); break;
+          case ValueType::boolean: call.args.emplace_back(Bool{gen() % 2 == 0}); break;
+          default: call.args.push_back(text_argument(gen, round < 3 ? 40 : 300, round % 2 == 0)); break;
+        }
+      }
+      calls.push_back(std::move(call));
+    }
+  }
+  return calls;
+}
+
+// What a call did: its result and arguments afterwards, or its error, and
+// the message boxes it showed.
+std::string outcome(Encryption& control, platform::RecordingMessageBox& box, const Call& call) {
+  std::vector<Variant> args = call.args;
+  box.clear();
+  std::string out;
+  try {
+    Variant result = invoke(control, call.operation->dispid, call.operation->kind, args);
+    out = "result " + std::string(type_name(result)) + ":" + to_text(result);
+  } catch (const Error& e) {
+    out = "error " + std::to_string(e.code());
+  }
+  for (const Variant& arg : args) out += "|" + to_text(arg);
+  for (const auto& message : box.messages()) out += "|box " + message.title + ":" + message.text;
+  return out;
+}
+
+TEST(Load, ManyControlsOnManyThreadsMatchASingleThreadedRun) {
+  const unsigned seed = test::test_seed();
+  SCOPED_TRACE("QUILLFERN_TEST_SEED=" + std::to_string(seed));
+  const std::vector<Call> calls = make_calls(seed);
+
+  std::vector<std::string> expected;
+  {
+    platform::RecordingMessageBox box;
+    platform::Host host(box);
+    Encryption control(host);
+    for (const Call& call : calls) expected.push_back(outcome(control, box, call));
+  }
+
+  constexpr int threads = 8;
+  constexpr int controls_per_thread = 3;
+  constexpr int rounds = 4;
+  std::vector<int> mismatches(threads, 0);
+  std::vector<std::thread> workers;
+  for (int t = 0; t < threads; ++t) {
+    workers.emplace_back([&, t] {
+      platform::RecordingMessageBox box;
+      platform::Host host(box);
+      std::vector<std::unique_ptr<Encryption>> controls;
+      for (int c = 0; c < controls_per_thread; ++c) controls.push_back(std::make_unique<Encryption>(host));
+      for (int r = 0; r < rounds; ++r) {
+        for (std::size_t i = 0; i < calls.size(); ++i) {
+          // Each thread walks the calls from its own starting point.
+          const std::size_t k = (i + static_cast<std::size_t>(t) * 7) % calls.size();
+          Encryption& control = *controls[(k + static_cast<std::size_t>(r)) % controls.size()];
+          if (outcome(control, box, calls[k]) != expected[k]) ++mismatches[static_cast<std::size_t>(t)];
+        }
+      }
+    });
+  }
+  for (auto& worker : workers) worker.join();
+  for (int t = 0; t < threads; ++t) EXPECT_EQ(mismatches[static_cast<std::size_t>(t)], 0) << "thread " << t;
+}
+
+}  // namespace
+}  // namespace quillfern
