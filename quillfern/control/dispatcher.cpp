@@ -138,33 +138,36 @@ Variant invoke(Encryption& control, DispId dispid, InvokeKind kind, std::span<Va
   // Every output goes to a local first and reaches the caller's argument
   // only once the operation has succeeded.
   std::string out;
-  switch (operation->order) {
-    case 1: return Bool{control.Enabled()};
-    case 2: control.Enabled(a[0].boolean); return Empty{};
-    case 3: control.About(); return Empty{};
-    case 4: control.EncryptPassword(a[0].byte, a[1].text, out); break;
-    case 5: control.DecryptPassword(a[0].byte, a[1].text, out); break;
-    case 6: control.convert(a[0].text, out); break;
-    case 7: control.DeConvert(a[0].text, out); break;
-    case 8: control.EasyCryptEnCode(a[0].text, out); break;
-    case 9: control.EasyCryptDeCode(a[0].text, out); break;
-    case 10: control.EncodeDecodeFile(a[0].text, a[1].text, a[2].text); return Empty{};
-    case 11: return control.PowerEncryption(a[0].text);
-    case 12: control.FastBlowFish(a[0].text, out, a[2].text); break;
-    case 13: return control.SeedEncryption(a[0].text, a[1].text);
-    case 14: {
-      Variant result = from_optional(control.TextBoxCrypt(a[0].text, a[1].text));
-      args[1] = std::move(a[1].text);
-      return result;
+  using namespace dispids;
+  switch (operation->dispid) {
+    case Enabled:
+      if (operation->kind == InvokeKind::property_get) return Bool{control.Enabled()};
+      control.Enabled(a[0].boolean);
+      return Empty{};
+    case About: control.About(); return Empty{};
+    case EncryptPassword: control.EncryptPassword(a[0].byte, a[1].text, out); break;
+    case DecryptPassword: control.DecryptPassword(a[0].byte, a[1].text, out); break;
+    case convert: control.convert(a[0].text, out); break;
+    case DeConvert: control.DeConvert(a[0].text, out); break;
+    case EasyCryptEnCode: control.EasyCryptEnCode(a[0].text, out); break;
+    case EasyCryptDeCode: control.EasyCryptDeCode(a[0].text, out); break;
+    case EncodeDecodeFile:
+      control.EncodeDecodeFile(a[0].text, a[1].text, a[2].text);
+      return Empty{};
+    case PowerEncryption: return control.PowerEncryption(a[0].text);
+    case FastBlowFish: control.FastBlowFish(a[0].text, out, a[2].text); break;
+    case SeedEncryption: return control.SeedEncryption(a[0].text, a[1].text);
+    case TextBoxCrypt:
+    case TextBoxDeCrypt: {
+      std::optional<std::string> result = operation->dispid == TextBoxCrypt
+                                              ? control.TextBoxCrypt(a[0].text, a[1].text)
+                                              : control.TextBoxDeCrypt(a[0].text, a[1].text);
+      args[1] = std::move(a[1].text);  // the key number written back into Password
+      return from_optional(std::move(result));
     }
-    case 15: {
-      Variant result = from_optional(control.TextBoxDeCrypt(a[0].text, a[1].text));
-      args[1] = std::move(a[1].text);
-      return result;
-    }
-    case 16: return control.DeCipherText(a[0].text, a[1].text);
-    case 17: return control.EnCipherText(a[0].text, a[1].text);
-    case 18: control.WipeFileClean(a[0].text); return Empty{};
+    case DeCipherText: return control.DeCipherText(a[0].text, a[1].text);
+    case EnCipherText: return control.EnCipherText(a[0].text, a[1].text);
+    case WipeFileClean: control.WipeFileClean(a[0].text); return Empty{};
     default: throw Error(ErrorNumber::no_such_member);
   }
   // The operations that reach here set their one out parameter, OutPut.

@@ -14,6 +14,27 @@ namespace quillfern {
 
 using DispId = std::int32_t;
 
+// The published dispatch ids of _Encryption.
+namespace dispids {
+inline constexpr DispId Enabled = 0x68030000;
+inline constexpr DispId About = 0x60030004;
+inline constexpr DispId EncryptPassword = 0x60030005;
+inline constexpr DispId DecryptPassword = 0x60030006;
+inline constexpr DispId convert = 0x60030007;
+inline constexpr DispId DeConvert = 0x60030008;
+inline constexpr DispId EasyCryptEnCode = 0x60030009;
+inline constexpr DispId EasyCryptDeCode = 0x6003000a;
+inline constexpr DispId EncodeDecodeFile = 0x6003000b;
+inline constexpr DispId PowerEncryption = 0x6003000c;
+inline constexpr DispId FastBlowFish = 0x6003000e;
+inline constexpr DispId SeedEncryption = 0x6003000f;
+inline constexpr DispId TextBoxCrypt = 0x60030010;
+inline constexpr DispId TextBoxDeCrypt = 0x60030011;
+inline constexpr DispId DeCipherText = 0x60030012;
+inline constexpr DispId EnCipherText = 0x60030013;
+inline constexpr DispId WipeFileClean = 0x60030014;
+}  // namespace dispids
+
 enum class ValueType { none, boolean, byte, text, variant };
 enum class Direction { in, out, in_out, by_value };
 enum class InvokeKind { method, property_get, property_put };
