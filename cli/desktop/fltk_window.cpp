@@ -298,15 +298,17 @@ void FormWindow::pointer(platform::MousePointer pointer) {
 }  // namespace
 
 std::unique_ptr<ToolWindows> open_desktop_windows() {
-  // FLTK ends the process when it cannot open the display: try it first.
+  // FLTK ends the process when it cannot open the display: open it here.
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) {
     const char* name = std::getenv("DISPLAY");
     throw IoError(std::string("cannot open the display") +
                   (name != nullptr && *name != '\0' ? std::string(" ") + name : std::string(" (DISPLAY is not set)")));
   }
-  XCloseDisplay(display);
-  fl_open_display();
+  // Handing over this connection (rather than closing it and letting FLTK
+  // open another) keeps a server that resets when its last client leaves
+  // from resetting under us.
+  fl_open_display(display);
   return std::make_unique<FltkWindows>();
 }
 
