@@ -261,7 +261,10 @@ void TerminalWindows::write_out(std::string_view text) const {
 void TerminalWindows::update_size() {
   winsize size{};
   if (::ioctl(out_, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
-    if (size.ws_col != cols_ || size.ws_row != rows_) dirty_ = true;
+    if (size.ws_col != cols_ || size.ws_row != rows_) {
+      dirty_ = true;
+      drawn_.clear();  // a new grid: draw it whole
+    }
     cols_ = size.ws_col;
     rows_ = size.ws_row;
   }
@@ -339,7 +342,7 @@ std::vector<Cell> TerminalWindows::compose() const {
   const auto cols = static_cast<std::size_t>(cols_);
   const auto rows = static_cast<std::size_t>(rows_);
   std::vector<Cell> cells(cols * rows);
-  if (form_ == nullptr) return cells;
+  if (form_ == nullptr || form_->width() <= 0 || form_->height() <= 0) return cells;
 
   // The form's surface in half-cell pixels, with its line shapes.
   std::vector<Colour> pixels(cols * rows * 2, form_->back_colour());
@@ -353,7 +356,9 @@ std::vector<Cell> TerminalWindows::compose() const {
   for (const platform::LineShape& line : form_->lines()) {
     if (!line.visible) continue;
     const double x1 = line.x1 * px, y1 = line.y1 * py, x2 = line.x2 * px, y2 = line.y2 * py;
-    const double steps = std::max({std::abs(x2 - x1), std::abs(y2 - y1), 1.0});
+    // One step per pixel, and never more steps than the screen has pixels.
+    const double steps = std::min(std::max({std::abs(x2 - x1), std::abs(y2 - y1), 1.0}),
+                                  static_cast<double>(cols_ + rows_ * 2));
     for (double s = 0; s <= steps; s += 1.0) {
       const double t = s / steps;
       long x = static_cast<long>(std::floor(x1 + (x2 - x1) * t));

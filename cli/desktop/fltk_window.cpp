@@ -12,6 +12,7 @@
 #include <X11/Xlib.h>
 
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "cli/io.hpp"
@@ -77,7 +78,7 @@ class FormWindow final : public Fl_Double_Window {
   std::string title_;
   std::vector<ControlBox*> boxes_;
   std::vector<Fl_Button*> buttons_;
-  std::vector<std::string> button_labels_;
+  std::vector<std::unique_ptr<std::string>> button_names_;  // stable for the callbacks
 };
 
 class FltkMessageBox final : public platform::MessageBox {
@@ -236,19 +237,19 @@ FormWindow::FormWindow(FltkWindows& owner, Form& form)
   });
   for (const Control& control : form.controls()) {
     if (control.kind == ControlKind::command_button) {
-      button_labels_.push_back(utf8(control.caption));
       auto* button = new Fl_Button(pixels(control.left), pixels(control.top), pixels(control.width),
                                    pixels(control.height));
-      button->copy_label(button_labels_.back().c_str());
+      button->copy_label(utf8(control.caption).c_str());
       button->labelfont(fl_font_of(control.font));
       button->labelsize(fl_size_of(control.font));
       button->visible_focus(0);  // keys go to the form
+      button_names_.push_back(std::make_unique<std::string>(control.name));
       button->callback(
           [](Fl_Widget* widget, void* data) {
             auto* window = static_cast<FormWindow*>(widget->window());
             window->form().click(*static_cast<const std::string*>(data));
           },
-          const_cast<std::string*>(&form.control(control.name).name));
+          button_names_.back().get());
       buttons_.push_back(button);
     } else {
       boxes_.push_back(new ControlBox(owner_, form, control));

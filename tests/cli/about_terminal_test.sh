@@ -45,13 +45,14 @@ start() {
 }
 # click TEXT: a left click (SGR mouse report) on the first cell of TEXT.
 click() {
-  local row col
-  row=$(screen | grep -nF -- "$1" | head -1 | cut -d: -f1)
-  col=$(screen | grep -F -- "$1" | head -1 | awk -v t="$1" '{ print index($0, t) }')
-  [ -n "$row" ] || { fail "no '$1' to click"; return; }
-  # index() counts bytes; the band's glyphs before the text are 3 bytes each.
-  col=$(( (col - 1) / 3 + 1 + 1 ))
-  tmx send-keys -t about -l $'\e[<0;'"$col;$row"'M'
+  local line row prefix
+  line=$(screen | grep -nF -- "$1" | head -1)
+  [ -n "$line" ] || { fail "no '$1' to click"; return; }
+  row=${line%%:*}
+  prefix=${line#*:}
+  prefix=${prefix%%"$1"*}
+  # ${#prefix} counts characters (the locale is UTF-8).
+  tmx send-keys -t about -l $'\e[<0;'"$(( ${#prefix} + 1 ));$row"'M'
 }
 
 start
@@ -82,9 +83,25 @@ tmx send-keys -t about x
 wait_for "EXITED:0"
 screen | grep -qF "QUILLFERN OCX" && fail "the form stayed on the screen after closing"
 
+# A failed launch shows the warning over the form until a key dismisses it.
+printf '#!/bin/sh\nexit 4\n' >"$work/browser"
+start
+click "https://oldvane.example/"
+wait_for "Error jumping to/launching:https://oldvane.example/"
+screen | grep -qF "Warning" || fail "the warning has no title"
+tmx send-keys -t about Enter
+for i in $(seq 30); do
+  screen | grep -qF "Error jumping" || break
+  sleep 0.1
+done
+screen | grep -qF "Error jumping" && fail "the warning stayed after a key"
+screen | grep -qF "Version 1.5.22" || fail "dismissing the warning closed the form"
+tmx send-keys -t about q
+wait_for "EXITED:0"
+
 # A click on OK closes it; so does Escape.
 start
-click " OK "
+click "OK"
 wait_for "EXITED:0"
 start
 tmx send-keys -t about Escape
