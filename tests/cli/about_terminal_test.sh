@@ -74,7 +74,10 @@ row 1 | grep -q '38;5;16m' || fail "no black at the top of the band: $(row 1 | h
 # the address and leaves it open too.
 tmx send-keys -t about Up F5
 click "https://oldvane.example/"
-sleep 0.5
+for i in $(seq 50); do
+  [ -s "$work/opened" ] && break
+  sleep 0.1
+done
 screen | grep -qF "Version 1.5.22" || fail "a non-character key or the address closed the form"
 [ "$(cat "$work/opened" 2>/dev/null)" = "https://oldvane.example/" ] || fail "the address click opened '$(cat "$work/opened" 2>/dev/null)'"
 

@@ -91,7 +91,7 @@ echo "version line: $lit white pixels over $span pixels"
 
 # A click on the address opens it; the window stays.
 xdotool mousemove --window "$window" 225 144 click 1
-for i in $(seq 30); do
+for i in $(seq 50); do
   [ -s "$work/opened" ] && break
   sleep 0.1
 done
