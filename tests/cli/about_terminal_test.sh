@@ -25,7 +25,7 @@ trap 'tmx kill-server 2>/dev/null; rm -rf "$work"' EXIT
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >>"%s"\n' "$work/opened" >"$work/browser"
 chmod +x "$work/browser"
 
-screen() { tmx capture-pane -p -t about; }
+screen() { tmx capture-pane -p -t "$about"; }
 # wait_for TEXT: polls the pane for up to 10 seconds.
 wait_for() {
   local i
@@ -36,10 +36,15 @@ wait_for() {
   fail "the pane never showed '$1': $(screen)"
   return 1
 }
-# start: runs the form in a fresh 80x24 session named "about".
+# start: runs the form in a fresh 80x24 session, $about. Sessions are not
+# killed in between: a server left without sessions exits, and a new one
+# started on the same socket meanwhile would race with it.
+runs=0
+about=""
 start() {
-  tmx kill-session -t about 2>/dev/null
-  tmx new-session -d -s about -x 80 -y 24 \
+  runs=$((runs + 1))
+  about="about$runs"
+  tmx new-session -d -s "$about" -x 80 -y 24 \
     "BROWSER='$work/browser' '$q' about; echo EXITED:\$?; sleep 60"
   wait_for "Version 1.5.22"
 }
@@ -52,7 +57,7 @@ click() {
   prefix=${line#*:}
   prefix=${prefix%%"$1"*}
   # ${#prefix} counts characters (the locale is UTF-8).
-  tmx send-keys -t about -l $'\e[<0;'"$(( ${#prefix} + 1 ));$row"'M'
+  tmx send-keys -t "$about" -l $'\e[<0;'"$(( ${#prefix} + 1 ));$row"'M'
 }
 
 start
@@ -62,7 +67,7 @@ done
 screen | head -1 | grep -qF Oldvane || fail "the maker's name is not along the top: $(screen | head -1)"
 # The band reaches the bottom in red (xterm colour 160 is red 215, the
 # nearest to 210) and starts black (colour 16).
-row() { tmx capture-pane -p -e -t about -S "$1" -E "$1"; }
+row() { tmx capture-pane -p -e -t "$about" -S "$1" -E "$1"; }
 for i in $(seq 50); do
   row 23 | grep -q '48;5;160m' && break
   sleep 0.1
@@ -72,7 +77,7 @@ row 1 | grep -q '38;5;16m' || fail "no black at the top of the band: $(row 1 | h
 
 # Keys that are not characters leave it open; a click on the address opens
 # the address and leaves it open too.
-tmx send-keys -t about Up F5
+tmx send-keys -t "$about" Up F5
 click "https://oldvane.example/"
 for i in $(seq 50); do
   [ -s "$work/opened" ] && break
@@ -82,7 +87,7 @@ screen | grep -qF "Version 1.5.22" || fail "a non-character key or the address c
 [ "$(cat "$work/opened" 2>/dev/null)" = "https://oldvane.example/" ] || fail "the address click opened '$(cat "$work/opened" 2>/dev/null)'"
 
 # Any character key closes it and gives the terminal back.
-tmx send-keys -t about x
+tmx send-keys -t "$about" x
 wait_for "EXITED:0"
 screen | grep -qF "QUILLFERN OCX" && fail "the form stayed on the screen after closing"
 
@@ -92,14 +97,14 @@ start
 click "https://oldvane.example/"
 wait_for "Error jumping to/launching:https://oldvane.example/"
 screen | grep -qF "Warning" || fail "the warning has no title"
-tmx send-keys -t about Enter
+tmx send-keys -t "$about" Enter
 for i in $(seq 30); do
   screen | grep -qF "Error jumping" || break
   sleep 0.1
 done
 screen | grep -qF "Error jumping" && fail "the warning stayed after a key"
 screen | grep -qF "Version 1.5.22" || fail "dismissing the warning closed the form"
-tmx send-keys -t about q
+tmx send-keys -t "$about" q
 wait_for "EXITED:0"
 
 # A click on OK closes it; so does Escape.
@@ -107,7 +112,7 @@ start
 click "OK"
 wait_for "EXITED:0"
 start
-tmx send-keys -t about Escape
+tmx send-keys -t "$about" Escape
 wait_for "EXITED:0"
 
 finish
