@@ -1,8 +1,121 @@
-// Commands of the ui operations.
+// Commands of the presentation: the About window and the link launcher.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdio>
+
 #include "cli/command.hpp"
+#include "cli/windows.hpp"
+#include "quillfern/control/encryption.hpp"
+#include "quillfern/ui/about_form.hpp"
+#include "quillfern/ui/open_link.hpp"
 
 namespace quillfern::cli {
+namespace {
 
-std::vector<Command> ui_commands() { return {}; }
+// Shows the About window: in a desktop window (--window), over the whole
+// terminal, or, when standard output is not a terminal, as its texts.
+int about_command(Context& context) {
+  platform::PosixShell::Options quiet;
+  quiet.quiet = true;  // a launcher's chatter must not scribble over the form
+  platform::PosixShell shell(quiet);
+  std::unique_ptr<ToolWindows> windows;
+  int terminal_input = -1;
+  if (context.args.has("window")) {
+    windows = open_desktop_windows();
+  } else if (is_terminal(STDOUT_FILENO)) {
+    terminal_input = is_terminal(STDIN_FILENO) ? STDIN_FILENO : ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+    if (terminal_input < 0) throw IoError("the form needs a terminal to read keys from");
+    windows = open_terminal_windows(terminal_input, STDOUT_FILENO);
+  }
+
+  if (!windows) {
+    // No screen to draw on: load the form unseen and print its texts.
+    class Unseen final : public platform::WindowSystem {
+     public:
+      void show(platform::Form&) override {}
+      void hide(platform::Form&) noexcept override {}
+      void changed(platform::Form&) override {}
+      void do_events() override {}
+      void set_mouse_pointer(platform::MousePointer) override {}
+      [[nodiscard]] platform::MousePointer mouse_pointer() const noexcept override {
+        return platform::MousePointer::default_pointer;
+      }
+      void run() override {}
+    } unseen;
+    platform::Host host(context.notices);
+    host.set_window_system(unseen);
+    Encryption control(host);
+    control.About();
+    const std::string text = form_texts(*host.about_window());
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
+      return exit_error;
+    }
+    return exit_ok;
+  }
+
+  int status = exit_ok;
+  {
+    platform::Host host(windows->message_box());
+    host.set_shell(shell);
+    host.set_window_system(*windows);
+    Encryption control(host);
+    control.About();
+    windows->run();
+  }
+  windows.reset();
+  if (terminal_input > STDERR_FILENO) ::close(terminal_input);
+  return status;
+}
+
+std::int32_t show_option(const Context& context) {
+  const auto text = context.args.value("show");
+  if (!text) return ui::SW_SHOWNORMAL;
+  std::int32_t value = 0;
+  auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), value);
+  if (ec != std::errc{} || end != text->data() + text->size()) {
+    throw UsageError("--show takes a 32-bit number (1 normal, 2 minimized, 3 maximized), not '" +
+                     *text + "'");
+  }
+  return value;
+}
+
+// Opens a target through OpenLink; a failed launch prints the warning and
+// exits with status 1.
+int open_link_command(Context& context) {
+  const auto& targets = context.args.positionals();
+  if (targets.size() != 1) throw UsageError("open-link takes one TARGET");
+  const auto show = static_cast<ui::WINDOW_STATES>(show_option(context));
+  const std::string folder = context.args.value("dir").value_or("");
+  platform::Host host(context.notices);
+  ui::OpenLink link(host);
+  link.ExecuteLink(targets.front(), show, folder);
+  return context.notices.shown().empty() ? exit_ok : exit_error;
+}
+
+}  // namespace
+
+std::vector<Command> ui_commands() {
+  std::vector<Command> rows;
+  rows.push_back({"about", "About", "[--window]", "show the About window",
+                  "Draws the About window over the whole terminal: any key, a click on the\n"
+                  "frame or on OK closes it, a click on the web address opens it. With\n"
+                  "--window it opens as a desktop window instead. When standard output is\n"
+                  "not a terminal, the window's texts are printed, one per line.",
+                  uses_nothing,
+                  {{"window", 'w', "", "open a desktop window (needs a display)"}},
+                  about_command});
+  rows.push_back({"open-link", "", "TARGET [--show N] [--dir FOLDER]",
+                  "open a web address or a document with its associated program",
+                  "Runs xdg-open (or $BROWSER for http and https addresses) without a\n"
+                  "shell. A failed launch prints 'Warning: Error jumping to/launching:TARGET'\n"
+                  "and exits with status 1. Use -- before a TARGET that begins with '-'.",
+                  uses_nothing,
+                  {{"show", '\0', "N", "window state: 1 normal (default), 2 minimized, 3 maximized"},
+                   {"dir", '\0', "FOLDER", "the folder the program starts in (default: \"1\", as the control passes it)"}},
+                  open_link_command});
+  return rows;
+}
 
 }  // namespace quillfern::cli

@@ -1,9 +1,15 @@
 // The host a control lives in: the services it lends the control (message
-// box, code page). A host outlives every control that uses it.
+// box, code page, shell, window system) and the one About window object of
+// the process it runs. A host outlives every control that uses it, and the
+// services it was lent outlive the host.
 #pragma once
+
+#include <memory>
 
 #include "quillfern/platform/codepage.hpp"
 #include "quillfern/platform/message_box.hpp"
+#include "quillfern/platform/shell.hpp"
+#include "quillfern/platform/window_system.hpp"
 
 namespace quillfern::platform {
 
@@ -20,9 +26,27 @@ class Host {
   [[nodiscard]] CodePage code_page() const noexcept { return code_page_; }
   void set_code_page(CodePage page) noexcept { code_page_ = page; }
 
+  // The shell that opens documents and web addresses: the system's own
+  // (PosixShell) unless the host lends another.
+  [[nodiscard]] Shell& shell() const noexcept { return shell_ != nullptr ? *shell_ : system_shell_; }
+  void set_shell(Shell& shell) noexcept { shell_ = &shell; }
+
+  // The window system that shows forms; none until the host lends one.
+  [[nodiscard]] WindowSystem* window_system() const noexcept { return window_system_; }
+  void set_window_system(WindowSystem& windows) noexcept { window_system_ = &windows; }
+
+  // The About window object of the process the host runs: created by the
+  // first About of any control on this host and kept, never released by a
+  // control, until the host itself ends.
+  [[nodiscard]] std::unique_ptr<Form>& about_window() noexcept { return about_window_; }
+
  private:
   MessageBox* message_box_;
   CodePage code_page_;
+  Shell* shell_ = nullptr;
+  mutable PosixShell system_shell_;
+  WindowSystem* window_system_ = nullptr;
+  std::unique_ptr<Form> about_window_;  // last: it goes before the services it uses
 };
 
 }  // namespace quillfern::platform
