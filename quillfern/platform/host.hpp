@@ -1,9 +1,10 @@
 // The host a control lives in: the services it lends the control (message
-// box, code page). A host outlives every control that uses it.
+// box, code page, runtime). A host outlives every control that uses it.
 #pragma once
 
 #include "quillfern/platform/codepage.hpp"
 #include "quillfern/platform/message_box.hpp"
+#include "quillfern/platform/runtime.hpp"
 
 namespace quillfern::platform {
 
@@ -20,9 +21,14 @@ class Host {
   [[nodiscard]] CodePage code_page() const noexcept { return code_page_; }
   void set_code_page(CodePage page) noexcept { code_page_ = page; }
 
+  // The runtime whose generator the file cipher draws from; it keeps its
+  // state from call to call. reset() gives the state of a new process.
+  [[nodiscard]] Runtime& runtime() noexcept { return runtime_; }
+
  private:
   MessageBox* message_box_;
   CodePage code_page_;
+  Runtime runtime_;
 };
 
 }  // namespace quillfern::platform
