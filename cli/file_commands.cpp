@@ -24,11 +24,13 @@ volatile sig_atomic_t interrupted = 0;
 extern "C" void on_interrupt(int) { interrupted = 1; }
 
 // Ctrl-C and termination end the work between two blocks, so that the
-// operation removes its temporary file; a file-size limit becomes error
-// 61 (a failed write) instead of killing the tool.
+// operation removes its temporary file (a second one, for a run waiting on
+// a pipe, ends the tool at once); a file-size limit becomes error 61 (a
+// failed write) instead of killing the tool.
 void catch_signals() {
   struct sigaction action {};
   action.sa_handler = on_interrupt;
+  action.sa_flags = static_cast<int>(SA_RESETHAND);
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);

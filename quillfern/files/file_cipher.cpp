@@ -1,7 +1,9 @@
 #include "quillfern/files/file_cipher.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <numeric>
 #include <optional>
 
@@ -22,6 +24,9 @@ constexpr std::size_t lane_count = KeyStream::lanes;
 // the lane tables would outgrow the caches; such passwords go byte by byte.
 constexpr std::size_t max_phases = 4096;
 constexpr std::size_t file_block = std::size_t{1} << 20;
+// The output is sent on to the device in pieces of this size while the
+// rest is being written, so the final flush has little left to wait for.
+constexpr std::uint64_t writeback_block = std::uint64_t{8} << 20;
 
 // Lane m (kernel order, m = 8k + j: vector k, element j) keys the byte at
 // this offset of each 32-byte chunk. The order is the one the AVX2 kernel's
@@ -106,6 +111,49 @@ __attribute__((target("avx2"))) void run_lanes_avx2(unsigned char* data, std::si
 }
 #undef QF_AVX2
 #endif
+
+// The input in blocks. A regular file is read through views of it (the
+// system maps its cached pages instead of copying them), up to the length
+// it had when it was opened; anything else is read until it ends.
+class BlockReader {
+ public:
+  explicit BlockReader(platform::File& file) : file_(file) {
+    const platform::FileInfo info = file.info();
+    mapped_ = info.kind == platform::FileKind::regular;
+    size_ = info.size;
+  }
+
+  [[nodiscard]] std::uint64_t size() const noexcept { return mapped_ ? size_ : 0; }
+
+  std::size_t next(unsigned char* buffer, std::size_t capacity) {
+    if (!mapped_) return file_.read(buffer, capacity);
+    if (offset_ >= size_) return 0;
+    if (offset_ >= view_start_ + view_.size()) {
+      view_ = file_.view(offset_, view_window);
+      view_start_ = offset_;
+    }
+    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, size_ - offset_));
+    std::size_t got = 0;
+    if (view_.empty()) {
+      got = file_.read_at(buffer, wanted, offset_);
+    } else {
+      got = std::min<std::size_t>(wanted, static_cast<std::size_t>(view_start_ + view_.size() - offset_));
+      std::memcpy(buffer, view_.data() + (offset_ - view_start_), got);
+    }
+    offset_ += got;
+    if (got == 0) size_ = offset_;  // shorter than it was
+    return got;
+  }
+
+ private:
+  static constexpr std::size_t view_window = std::size_t{64} << 20;
+  platform::File& file_;
+  platform::FileView view_;
+  std::uint64_t view_start_ = 0;
+  std::uint64_t offset_ = 0;
+  std::uint64_t size_ = 0;
+  bool mapped_ = false;
+};
 
 }  // namespace
 
@@ -244,11 +292,11 @@ void encode_decode_file(const std::string& input_file, const std::string& output
                         const FileProgress& progress) {
   using namespace platform;
   File input = File::open_read(input_file);
-  const FileInfo input_info = input.info();
-  const std::uint64_t total = input_info.kind == FileKind::regular ? input_info.size : 0;
+  BlockReader reader(input);
+  const std::uint64_t total = reader.size();
 
   std::vector<unsigned char> buffer(file_block);
-  std::size_t got = input.read(buffer.data(), buffer.size());
+  std::size_t got = reader.next(buffer.data(), buffer.size());
   // Checked before any output exists: an empty password has nothing to
   // skip by once the first byte is done.
   if (got != 0 && password.empty()) throw Error(ErrorNumber::invalid_call);
@@ -262,13 +310,17 @@ void encode_decode_file(const std::string& input_file, const std::string& output
   try {
     std::optional<KeyStream> keys;
     if (got != 0) keys.emplace(password, random);
-    std::uint64_t done = 0;
+    std::uint64_t done = 0, sent = 0;
     while (got != 0) {
       keys->apply(buffer.data(), got);
       output.write(buffer.data(), got);
       done += got;
+      if (done - sent >= writeback_block) {
+        output.start_writeback(sent, done - sent);
+        sent = done;
+      }
       if (progress) progress(done, total);
-      got = input.read(buffer.data(), buffer.size());
+      got = reader.next(buffer.data(), buffer.size());
     }
     if (!in_place) {
       output.set_permissions(existing.kind == FileKind::regular ? existing.permissions

@@ -4,6 +4,7 @@
 #ifndef _WIN32
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -118,6 +119,43 @@ std::string final_target(const std::string& path) {
   return folder_of(path) + "/" + link;
 }
 
+FileView::FileView(FileView&& other) noexcept
+    : base_(std::exchange(other.base_, nullptr)),
+      length_(std::exchange(other.length_, 0)),
+      data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)) {}
+
+FileView& FileView::operator=(FileView&& other) noexcept {
+  if (this != &other) {
+    if (base_ != nullptr) ::munmap(base_, length_);
+    base_ = std::exchange(other.base_, nullptr);
+    length_ = std::exchange(other.length_, 0);
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+  }
+  return *this;
+}
+
+FileView::~FileView() {
+  if (base_ != nullptr) ::munmap(base_, length_);
+}
+
+FileView File::view(std::uint64_t offset, std::size_t size) const noexcept {
+  struct stat st {};
+  if (size == 0 || ::fstat(handle_, &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  const auto file_size = static_cast<std::uint64_t>(st.st_size);
+  if (offset >= file_size) return {};
+  if (size > file_size - offset) size = static_cast<std::size_t>(file_size - offset);
+  // Mappings start on a page boundary.
+  const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+  const std::uint64_t start = offset / page * page;
+  const auto skip = static_cast<std::size_t>(offset - start);
+  void* base = ::mmap(nullptr, size + skip, PROT_READ, MAP_PRIVATE, handle_, static_cast<off_t>(start));
+  if (base == MAP_FAILED) return {};
+  ::madvise(base, size + skip, MADV_SEQUENTIAL);
+  return FileView(base, size + skip, skip);
+}
+
 File::File(File&& other) noexcept
     : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)) {}
 
@@ -181,6 +219,21 @@ std::size_t File::read(void* buffer, std::size_t size) {
   return done;
 }
 
+std::size_t File::read_at(void* buffer, std::size_t size, std::uint64_t offset) {
+  auto* bytes = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = ::pread(handle_, bytes + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      raise_file_error(errno, FileAccess::read, path_);
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
 void File::write(const void* data, std::size_t size) {
   const auto* bytes = static_cast<const char*>(data);
   while (size != 0) {
@@ -206,6 +259,15 @@ void File::write_at(const void* data, std::size_t size, std::uint64_t offset) {
     size -= static_cast<std::size_t>(put);
     offset += static_cast<std::uint64_t>(put);
   }
+}
+
+void File::start_writeback(std::uint64_t offset, std::uint64_t size) noexcept {
+#ifdef SYNC_FILE_RANGE_WRITE
+  ::sync_file_range(handle_, static_cast<off_t>(offset), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+#else
+  (void)offset;
+  (void)size;
+#endif
 }
 
 void File::sync() {

@@ -58,6 +58,31 @@ struct FileInfo {
 // otherwise.
 [[nodiscard]] std::string final_target(const std::string& path);
 
+// A read-only view of part of a file's bytes, unmapped when it goes out of
+// scope. Empty when the file cannot be mapped (a pipe, a device).
+class FileView {
+ public:
+  FileView() noexcept = default;
+  FileView(FileView&& other) noexcept;
+  FileView& operator=(FileView&& other) noexcept;
+  FileView(const FileView&) = delete;
+  FileView& operator=(const FileView&) = delete;
+  ~FileView();
+
+  [[nodiscard]] const unsigned char* data() const noexcept { return data_; }
+  [[nodiscard]] std::size_t size() const noexcept { return size_; }
+  [[nodiscard]] bool empty() const noexcept { return size_ == 0; }
+
+ private:
+  friend class File;
+  FileView(void* base, std::size_t length, std::size_t skip) noexcept
+      : base_(base), length_(length), data_(static_cast<const unsigned char*>(base) + skip), size_(length - skip) {}
+  void* base_ = nullptr;
+  std::size_t length_ = 0;
+  const unsigned char* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
 // An open file, closed when it goes out of scope. Reads and writes move on
 // by what they transferred and never stop short: read() returns less than
 // asked only at the end of the file.
@@ -86,9 +111,18 @@ class File {
   [[nodiscard]] FileInfo info() const;
 
   std::size_t read(void* buffer, std::size_t size);
+  // Reads at `offset` without moving on (regular files only).
+  std::size_t read_at(void* buffer, std::size_t size, std::uint64_t offset);
+  // The bytes at `offset`, at most `size` of them, without copying them;
+  // an empty view when the file cannot be mapped. The view must not
+  // outlive a shortening of the file by someone else.
+  [[nodiscard]] FileView view(std::uint64_t offset, std::size_t size) const noexcept;
   void write(const void* data, std::size_t size);
   // Writes at `offset` without moving on.
   void write_at(const void* data, std::size_t size, std::uint64_t offset);
+  // Starts sending the bytes at `offset` to the device without waiting,
+  // so that a long write and its final sync() overlap; a hint only.
+  void start_writeback(std::uint64_t offset, std::uint64_t size) noexcept;
   // Sends what was written to the device.
   void sync();
   void set_permissions(std::uint32_t permissions);
