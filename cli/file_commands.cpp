@@ -28,6 +28,7 @@ extern "C" void on_interrupt(int) { interrupted = 1; }
 // a pipe, ends the tool at once); a file-size limit becomes error 61 (a
 // failed write) instead of killing the tool.
 void catch_signals() {
+#ifndef _WIN32
   struct sigaction action {};
   action.sa_handler = on_interrupt;
   action.sa_flags = static_cast<int>(SA_RESETHAND);
@@ -35,6 +36,7 @@ void catch_signals() {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 std::string human_bytes(double bytes) {

@@ -112,6 +112,14 @@ __attribute__((target("avx2"))) void run_lanes_avx2(unsigned char* data, std::si
 #undef QF_AVX2
 #endif
 
+// Zeroes memory that held secrets, through a volatile pointer so that the
+// stores are not optimised away.
+template <typename T>
+void clear_secret(std::vector<T>& values) noexcept {
+  auto* bytes = reinterpret_cast<volatile unsigned char*>(values.data());
+  for (std::size_t i = 0; i < values.size() * sizeof(T); ++i) bytes[i] = 0;
+}
+
 // The input in blocks. A regular file is read through views of it (the
 // system maps its cached pages instead of copying them), up to the length
 // it had when it was opened; anything else is read until it ends.
@@ -171,6 +179,14 @@ std::uint32_t KeyStream::seeded_state(std::string_view password, std::uint32_t s
   return random.state();
 }
 
+KeyStream::~KeyStream() {
+  clear_secret(skip_maps_);
+  clear_secret(lane_multipliers_);
+  clear_secret(lane_increments_);
+  clear_secret(phase_of_);
+  state_ = 0;
+}
+
 bool KeyStream::fast_lanes_available() noexcept {
 #ifdef QUILLFERN_X86
   return __builtin_cpu_supports("avx2") != 0;
@@ -218,6 +234,7 @@ KeyStream::KeyStream(std::string_view password, const BasicRandom& random)
     }
   }
   phases_ = phases;
+  clear_secret(leap);
 }
 
 void KeyStream::apply_bytes(unsigned char* data, std::size_t size) noexcept {

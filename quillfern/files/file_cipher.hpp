@@ -31,6 +31,10 @@ class KeyStream {
   // was. Throws Error 5 for an empty password: it has no character to skip
   // by.
   KeyStream(std::string_view password, const BasicRandom& random);
+  KeyStream(const KeyStream&) = default;
+  KeyStream& operator=(const KeyStream&) = default;
+  // Clears the tables, which are derived from the password.
+  ~KeyStream();
 
   // Exclusive-ors the next `size` key bytes into `data`.
   void apply(unsigned char* data, std::size_t size) noexcept;
