@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <numeric>
 #include <optional>
+#include <span>
 
 #include "quillfern/control/error.hpp"
 #include "quillfern/platform/file_system.hpp"
@@ -43,12 +43,12 @@ constexpr std::array<std::uint8_t, lane_count> lane_offsets = [] {
 // The lanes in plain C++: the keys of `chunks` chunks of 32 bytes; lane m
 // holds the state right after the draw that keys its byte. The lanes move
 // on between chunks but not after the last one.
-void run_lanes_portable(unsigned char* data, std::size_t chunks, std::uint32_t* state,
+void run_lanes_portable(const unsigned char* in, unsigned char* out, std::size_t chunks, std::uint32_t* state,
                         const std::uint32_t* multipliers, const std::uint32_t* increments,
                         std::size_t phases, std::size_t phase) noexcept {
-  for (std::size_t chunk = 0;; ++chunk, data += lane_count) {
+  for (std::size_t chunk = 0;; ++chunk, in += lane_count, out += lane_count) {
     for (std::size_t m = 0; m < lane_count; ++m) {
-      data[lane_offsets[m]] ^= static_cast<unsigned char>(state[m] >> 16);
+      out[lane_offsets[m]] = static_cast<unsigned char>(in[lane_offsets[m]] ^ (state[m] >> 16));
     }
     if (chunk + 1 == chunks) break;
     const std::uint32_t* a = multipliers + phase * lane_count;
@@ -81,20 +81,21 @@ QF_AVX2 __m256i leap(__m256i states, const std::uint32_t* multipliers, const std
 
 // The same lanes as four AVX2 vectors of eight. States are kept modulo
 // 2^32: the low 24 bits, the generator's state, depend on nothing above.
-__attribute__((target("avx2"))) void run_lanes_avx2(unsigned char* data, std::size_t chunks,
+__attribute__((target("avx2"))) void run_lanes_avx2(const unsigned char* in, unsigned char* out,
+                                                     std::size_t chunks,
                                                      std::uint32_t* state,
                                                      const std::uint32_t* multipliers,
                                                      const std::uint32_t* increments,
                                                      std::size_t phases, std::size_t phase) noexcept {
   __m256i s0 = load_lanes(state), s1 = load_lanes(state + 8);
   __m256i s2 = load_lanes(state + 16), s3 = load_lanes(state + 24);
-  for (std::size_t chunk = 0;; ++chunk, data += lane_count) {
+  for (std::size_t chunk = 0;; ++chunk, in += lane_count, out += lane_count) {
     // The key bytes narrowed 32 -> 16 -> 8 bits; the packs interleave the
     // vectors in the order of lane_offsets.
     const __m256i keys = _mm256_packus_epi16(_mm256_packus_epi32(key_bytes(s0), key_bytes(s1)),
                                              _mm256_packus_epi32(key_bytes(s2), key_bytes(s3)));
-    auto* block = reinterpret_cast<__m256i*>(data);
-    _mm256_storeu_si256(block, _mm256_xor_si256(_mm256_loadu_si256(block), keys));
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_xor_si256(bytes, keys));
     if (chunk + 1 == chunks) break;
     const std::uint32_t* a = multipliers + phase * lane_count;
     const std::uint32_t* c = increments + phase * lane_count;
@@ -133,24 +134,26 @@ class BlockReader {
 
   [[nodiscard]] std::uint64_t size() const noexcept { return mapped_ ? size_ : 0; }
 
-  std::size_t next(unsigned char* buffer, std::size_t capacity) {
-    if (!mapped_) return file_.read(buffer, capacity);
-    if (offset_ >= size_) return 0;
+  // The next bytes, at most `capacity` of them: in the file's view, or
+  // read into `buffer`. Empty at the end.
+  std::span<const unsigned char> next(unsigned char* buffer, std::size_t capacity) {
+    if (!mapped_) return {buffer, file_.read(buffer, capacity)};
+    if (offset_ >= size_) return {};
     if (offset_ >= view_start_ + view_.size()) {
       view_ = file_.view(offset_, view_window);
       view_start_ = offset_;
     }
     const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, size_ - offset_));
-    std::size_t got = 0;
+    std::span<const unsigned char> bytes;
     if (view_.empty()) {
-      got = file_.read_at(buffer, wanted, offset_);
+      bytes = {buffer, file_.read_at(buffer, wanted, offset_)};
     } else {
-      got = std::min<std::size_t>(wanted, static_cast<std::size_t>(view_start_ + view_.size() - offset_));
-      std::memcpy(buffer, view_.data() + (offset_ - view_start_), got);
+      bytes = {view_.data() + (offset_ - view_start_),
+               std::min<std::size_t>(wanted, static_cast<std::size_t>(view_start_ + view_.size() - offset_))};
     }
-    offset_ += got;
-    if (got == 0) size_ = offset_;  // shorter than it was
-    return got;
+    offset_ += bytes.size();
+    if (bytes.empty()) size_ = offset_;  // shorter than it was
+    return bytes;
   }
 
  private:
@@ -237,27 +240,28 @@ KeyStream::KeyStream(std::string_view password, const BasicRandom& random)
   clear_secret(leap);
 }
 
-void KeyStream::apply_bytes(unsigned char* data, std::size_t size) noexcept {
+void KeyStream::apply_bytes(const unsigned char* in, unsigned char* out, std::size_t size) noexcept {
   const std::size_t length = skip_maps_.size();
   for (std::size_t i = 0; i < size; ++i) {
     const std::uint32_t drawn = one_draw(state_);
-    data[i] ^= static_cast<unsigned char>(drawn >> 16);
+    out[i] = static_cast<unsigned char>(in[i] ^ (drawn >> 16));
     state_ = skip_maps_[position_](drawn);
     if (++position_ == length) position_ = 0;
   }
 }
 
-void KeyStream::apply(unsigned char* data, std::size_t size) noexcept {
+void KeyStream::apply(const unsigned char* in, unsigned char* out, std::size_t size) noexcept {
   if (phases_ == 0 || size < 4 * lane_count) {
-    apply_bytes(data, size);
+    apply_bytes(in, out, size);
     return;
   }
   const std::size_t length = skip_maps_.size();
   // Bytes one at a time until the password position is one that a lane
   // step can start from.
   const std::size_t head = (alignment_ - position_ % alignment_) % alignment_;
-  apply_bytes(data, head);
-  data += head;
+  apply_bytes(in, out, head);
+  in += head;
+  out += head;
   size -= head;
   const std::size_t chunks = size / lane_count;
 
@@ -274,12 +278,12 @@ void KeyStream::apply(unsigned char* data, std::size_t size) noexcept {
   const std::size_t phase = phase_of_[position_ / alignment_];
 #ifdef QUILLFERN_X86
   if (fast_lanes_) {
-    run_lanes_avx2(data, chunks, lanes_state.data(), lane_multipliers_.data(),
+    run_lanes_avx2(in, out, chunks, lanes_state.data(), lane_multipliers_.data(),
                    lane_increments_.data(), phases_, phase);
   } else
 #endif
   {
-    run_lanes_portable(data, chunks, lanes_state.data(), lane_multipliers_.data(),
+    run_lanes_portable(in, out, chunks, lanes_state.data(), lane_multipliers_.data(),
                        lane_increments_.data(), phases_, phase);
   }
   // The lane of the last byte carries the stream on.
@@ -289,7 +293,7 @@ void KeyStream::apply(unsigned char* data, std::size_t size) noexcept {
   const std::size_t last_position = (position_ + done - 1) % length;
   state_ = skip_maps_[last_position](lanes_state[last_lane] & BasicRandom::state_mask);
   position_ = (last_position + 1) % length;
-  apply_bytes(data + done, size - done);
+  apply_bytes(in + done, out + done, size - done);
 }
 
 std::string encode_decode(std::string_view data, std::string_view password, BasicRandom& random) {
@@ -313,10 +317,10 @@ void encode_decode_file(const std::string& input_file, const std::string& output
   const std::uint64_t total = reader.size();
 
   std::vector<unsigned char> buffer(file_block);
-  std::size_t got = reader.next(buffer.data(), buffer.size());
+  std::span<const unsigned char> bytes = reader.next(buffer.data(), buffer.size());
   // Checked before any output exists: an empty password has nothing to
   // skip by once the first byte is done.
-  if (got != 0 && password.empty()) throw Error(ErrorNumber::invalid_call);
+  if (!bytes.empty() && password.empty()) throw Error(ErrorNumber::invalid_call);
 
   const std::string target = final_target(output_file);
   const FileInfo existing = file_info(target);
@@ -326,18 +330,18 @@ void encode_decode_file(const std::string& input_file, const std::string& output
   File output = in_place ? File::open_write_existing(target) : File::create_beside(target, temp);
   try {
     std::optional<KeyStream> keys;
-    if (got != 0) keys.emplace(password, random);
+    if (!bytes.empty()) keys.emplace(password, random);
     std::uint64_t done = 0, sent = 0;
-    while (got != 0) {
-      keys->apply(buffer.data(), got);
-      output.write(buffer.data(), got);
-      done += got;
+    while (!bytes.empty()) {
+      keys->apply(bytes.data(), buffer.data(), bytes.size());
+      output.write(buffer.data(), bytes.size());
+      done += bytes.size();
       if (done - sent >= writeback_block) {
         output.start_writeback(sent, done - sent);
         sent = done;
       }
       if (progress) progress(done, total);
-      got = reader.next(buffer.data(), buffer.size());
+      bytes = reader.next(buffer.data(), buffer.size());
     }
     if (!in_place) {
       output.set_permissions(existing.kind == FileKind::regular ? existing.permissions

@@ -36,8 +36,10 @@ class KeyStream {
   // Clears the tables, which are derived from the password.
   ~KeyStream();
 
-  // Exclusive-ors the next `size` key bytes into `data`.
-  void apply(unsigned char* data, std::size_t size) noexcept;
+  // Writes `size` bytes of `in` exclusive-ored with the next key bytes to
+  // `out`, which may be `in` itself (or not overlap it at all).
+  void apply(const unsigned char* in, unsigned char* out, std::size_t size) noexcept;
+  void apply(unsigned char* data, std::size_t size) noexcept { apply(data, data, size); }
 
   // The generator's state after the bytes applied so far.
   [[nodiscard]] std::uint32_t state() const noexcept { return state_; }
@@ -55,7 +57,7 @@ class KeyStream {
   static constexpr std::size_t lanes = 32;
 
  private:
-  void apply_bytes(unsigned char* data, std::size_t size) noexcept;
+  void apply_bytes(const unsigned char* in, unsigned char* out, std::size_t size) noexcept;
 
   std::vector<AffineMap> skip_maps_;  // per password position: the 2p draws skipped
   std::uint32_t state_;               // generator state before the next byte's draw
