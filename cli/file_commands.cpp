@@ -1,8 +1,184 @@
-// Commands of the file operations.
+// Commands of the file operations: file-code and wipe, with a progress bar
+// on a terminal for long work.
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <charconv>
+#include <cstdio>
+
 #include "cli/command.hpp"
+#include "quillfern/control/error.hpp"
+#include "quillfern/files/file_cipher.hpp"
+#include "quillfern/files/wipe.hpp"
+#include "quillfern/platform/file_system.hpp"
+#include "quillfern/platform/runtime.hpp"
 
 namespace quillfern::cli {
+namespace {
 
-std::vector<Command> file_commands() { return {}; }
+// Files below this size finish before a bar would be worth drawing.
+constexpr std::uint64_t progress_threshold = 8u << 20;
+
+volatile sig_atomic_t interrupted = 0;
+extern "C" void on_interrupt(int) { interrupted = 1; }
+
+// Ctrl-C and termination end the work between two blocks, so that the
+// operation removes its temporary file (a second one, for a run waiting on
+// a pipe, ends the tool at once); a file-size limit becomes error 61 (a
+// failed write) instead of killing the tool.
+void catch_signals() {
+#ifndef _WIN32
+  struct sigaction action {};
+  action.sa_handler = on_interrupt;
+  action.sa_flags = static_cast<int>(SA_RESETHAND);
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  signal(SIGXFSZ, SIG_IGN);
+#endif
+}
+
+std::string human_bytes(double bytes) {
+  const char* units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
+  int unit = 0;
+  while (bytes >= 1024 && unit < 4) {
+    bytes /= 1024;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, units[unit]);
+  return text;
+}
+
+// A one-line bar on standard error: bytes done, rate, time left. Drawn only
+// on a terminal, without --quiet, for files over the threshold.
+class ProgressBar {
+ public:
+  ProgressBar(std::string label, bool quiet) : label_(std::move(label)), enabled_(!quiet && is_terminal(STDERR_FILENO)) {}
+  ProgressBar(const ProgressBar&) = delete;
+  ProgressBar& operator=(const ProgressBar&) = delete;
+  ~ProgressBar() { finish(); }
+
+  void update(std::uint64_t done, std::uint64_t total) {
+    if (interrupted) throw IoError("interrupted");
+    if (!enabled_ || total < progress_threshold) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (drawn_ && now - last_ < std::chrono::milliseconds(100) && done < total) return;
+    last_ = now;
+    drawn_ = true;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
+    const double left = rate > 0 ? static_cast<double>(total - done) / rate : 0;
+    constexpr int width = 24;
+    const int filled = static_cast<int>(width * static_cast<double>(done) / static_cast<double>(total));
+    std::string bar(static_cast<std::size_t>(filled), '#');
+    bar.resize(width, ' ');
+    std::fprintf(stderr, "\r%s [%s] %s / %s  %s/s  %.0f s left \x1b[K", label_.c_str(), bar.c_str(),
+                 human_bytes(static_cast<double>(done)).c_str(),
+                 human_bytes(static_cast<double>(total)).c_str(), human_bytes(rate).c_str(), left);
+    std::fflush(stderr);
+  }
+
+  void finish() {
+    if (drawn_) std::fputs("\r\x1b[K", stderr);
+    drawn_ = false;
+  }
+
+  [[nodiscard]] files::FileProgress callback() {
+    return [this](std::uint64_t done, std::uint64_t total) { update(done, total); };
+  }
+
+ private:
+  std::string label_;
+  bool enabled_;
+  bool drawn_ = false;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point last_ = start_;
+};
+
+std::uint32_t generator_state_option(const Context& context) {
+  const auto value = context.args.value("generator-state");
+  if (!value) return files::BasicRandom::start_state;
+  std::string_view text = *value;
+  int base = 10;
+  if (text.starts_with("0x") || text.starts_with("0X")) {
+    text.remove_prefix(2);
+    base = 16;
+  }
+  std::uint32_t state = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), state, base);
+  if (text.empty() || ec != std::errc{} || end != text.data() + text.size() ||
+      state > files::BasicRandom::state_mask) {
+    throw UsageError("--generator-state takes a number from 0 to 16777215 (0xFFFFFF), not '" + *value + "'");
+  }
+  return state;
+}
+
+int file_code(Context& context) {
+  const auto& files_named = context.args.positionals();
+  if (files_named.size() != 2) throw UsageError("file-code takes INPUT and OUTPUT");
+  platform::Runtime runtime(generator_state_option(context));
+  // The input is looked at before a password is asked for, so a mistyped
+  // name fails at once.
+  if (platform::file_info(files_named[0]).kind == platform::FileKind::missing) {
+    platform::raise_file_error(ENOENT, platform::FileAccess::read, files_named[0]);
+  }
+  const std::string password = context.password();
+  catch_signals();
+  ProgressBar bar("file-code", context.args.has("quiet"));
+  files::encode_decode_file(files_named[0], files_named[1], password, runtime.random(), bar.callback());
+  bar.finish();
+  if (context.args.has("print-state")) {
+    std::printf("%u\n", runtime.random().state());
+  }
+  return exit_ok;
+}
+
+int wipe(Context& context) {
+  const auto& names = context.args.positionals();
+  if (names.empty()) throw UsageError("wipe takes at least one FILE");
+  catch_signals();
+  int status = exit_ok;
+  for (const std::string& name : names) {
+    ProgressBar bar("wipe", context.args.has("quiet"));
+    try {
+      files::wipe_file_clean(name, bar.callback());
+    } catch (const Error& e) {
+      bar.finish();
+      std::string message = std::to_string(e.code()) + ": " + std::string(e.description());
+      if (!e.detail().empty()) message += " (" + e.detail() + ")";
+      print_error(message);
+      status = exit_error;
+    }
+  }
+  return status;
+}
+
+}  // namespace
+
+std::vector<Command> file_commands() {
+  const OptionSpec quiet{"quiet", 'q', "", "no progress bar"};
+  std::vector<Command> rows;
+  rows.push_back(
+      {"file-code", "EncodeDecodeFile", "INPUT OUTPUT",
+       "encode or decode a file under a password (the same operation)",
+       "Every byte is exclusive-ored with a key byte of the runtime's generator, seeded from the\n"
+       "password. Each run starts the generator at its start state, as a new process would, so a\n"
+       "file encoded by one run decodes in the next. OUTPUT is replaced only when the whole file\n"
+       "is done and has exactly INPUT's length; it may be INPUT itself.",
+       uses_password,
+       {{"generator-state", '\0', "N", "start the generator at state N (0..0xFFFFFF) instead of 0x50000"},
+        {"print-state", '\0', "", "print the generator's state after the run"},
+        quiet},
+       file_code});
+  rows.push_back({"wipe", "WipeFileClean", "FILE...",
+                  "overwrite files with X, then spaces, and delete them",
+                  "Each file is overwritten to the next whole 4096-byte block past its end, first\n"
+                  "with 'X' and then with spaces, each pass flushed to the device, and deleted.\n"
+                  "Read-only files are wiped too; anything but a regular file is refused.",
+                  uses_nothing, {quiet}, wipe});
+  return rows;
+}
 
 }  // namespace quillfern::cli

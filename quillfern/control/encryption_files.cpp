@@ -1,16 +1,17 @@
 // The control's file operations, over the plain functions of
-// quillfern/files.
+// quillfern/files. EncodeDecodeFile draws from the host's runtime, whose
+// generator keeps its state from one call to the next.
 #include "quillfern/control/encryption.hpp"
-#include "quillfern/control/error.hpp"
+#include "quillfern/files/file_cipher.hpp"
+#include "quillfern/files/wipe.hpp"
 
 namespace quillfern {
 
-// Not yet part of this build: they report so instead of doing anything.
-void Encryption::EncodeDecodeFile(const std::string&, const std::string&, const std::string&) {
-  throw Error(ErrorNumber::not_supported, "EncodeDecodeFile is not available yet");
+void Encryption::EncodeDecodeFile(const std::string& InputFile, const std::string& OutputFile,
+                                  const std::string& Password) {
+  files::encode_decode_file(InputFile, OutputFile, Password, host().runtime().random());
 }
-void Encryption::WipeFileClean(const std::string&) {
-  throw Error(ErrorNumber::not_supported, "WipeFileClean is not available yet");
-}
+
+void Encryption::WipeFileClean(const std::string& FileName) { files::wipe_file_clean(FileName); }
 
 }  // namespace quillfern

@@ -1,13 +1,15 @@
 // The host a control lives in: the services it lends the control (message
-// box, code page, shell, window system) and the one About window object of
-// the process it runs. A host outlives every control that uses it, and the
-// services it was lent outlive the host.
+// box, code page, shell, window system), the runtime whose generator the
+// file cipher draws from, and the one About window object of the process it
+// runs. A host outlives every control that uses it, and the services it was
+// lent outlive the host.
 #pragma once
 
 #include <memory>
 
 #include "quillfern/platform/codepage.hpp"
 #include "quillfern/platform/message_box.hpp"
+#include "quillfern/platform/runtime.hpp"
 #include "quillfern/platform/shell.hpp"
 #include "quillfern/platform/window_system.hpp"
 
@@ -40,12 +42,17 @@ class Host {
   // control, until the host itself ends.
   [[nodiscard]] std::unique_ptr<Form>& about_window() noexcept { return about_window_; }
 
+  // The runtime whose generator the file cipher draws from; it keeps its
+  // state from call to call. reset() gives the state of a new process.
+  [[nodiscard]] Runtime& runtime() noexcept { return runtime_; }
+
  private:
   MessageBox* message_box_;
   CodePage code_page_;
   Shell* shell_ = nullptr;
   mutable PosixShell system_shell_;
   WindowSystem* window_system_ = nullptr;
+  Runtime runtime_;
   std::unique_ptr<Form> about_window_;  // last: it goes before the services it uses
 };
 

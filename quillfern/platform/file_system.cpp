@@ -1,0 +1,320 @@
+// The POSIX implementation of the file system interface.
+#include "quillfern/platform/file_system.hpp"
+
+#ifndef _WIN32
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace quillfern::platform {
+
+ErrorNumber file_error_number(int os_error, FileAccess access, bool folder_exists) noexcept {
+  switch (os_error) {
+    case ENOENT:
+      if (!folder_exists || access == FileAccess::create) return ErrorNumber::path_not_found;
+      return ErrorNumber::file_not_found;
+    case ENOTDIR:
+    case ELOOP:
+      return ErrorNumber::path_not_found;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return ErrorNumber::permission_denied;
+    case ENOSPC:
+    case EFBIG:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+      return ErrorNumber::disk_full;
+    case EIO:
+      return ErrorNumber::device_io;
+    case ENAMETOOLONG:
+    case EINVAL:
+    case EBADF:
+      return ErrorNumber::bad_file_name;
+    default:
+      // A folder where a file was wanted, a busy or locked file, a name on
+      // another device: the file cannot be used as asked.
+      return ErrorNumber::path_file_access;
+  }
+}
+
+namespace {
+
+std::string folder_of(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool is_folder(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+FileInfo info_from(const struct stat& st) {
+  FileInfo info;
+  if (S_ISREG(st.st_mode)) info.kind = FileKind::regular;
+  else if (S_ISDIR(st.st_mode)) info.kind = FileKind::directory;
+  else if (S_ISLNK(st.st_mode)) info.kind = FileKind::symlink;
+  else info.kind = FileKind::other;
+  info.size = static_cast<std::uint64_t>(st.st_size);
+  info.permissions = static_cast<std::uint32_t>(st.st_mode & 07777);
+  info.device = static_cast<std::uint64_t>(st.st_dev);
+  info.inode = static_cast<std::uint64_t>(st.st_ino);
+  return info;
+}
+
+int open_checked(const std::string& path, int flags, FileAccess access) {
+  for (;;) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd >= 0) return fd;
+    if (errno != EINTR) raise_file_error(errno, access, path);
+  }
+}
+
+}  // namespace
+
+void raise_file_error(int os_error, FileAccess access, const std::string& path) {
+  const bool folder_exists = os_error != ENOENT || is_folder(folder_of(path));
+  std::string detail = path;
+  detail += ": ";
+  detail += std::strerror(os_error);
+  throw Error(file_error_number(os_error, access, folder_exists), detail);
+}
+
+FileInfo file_info(const std::string& path, bool follow_links) {
+  struct stat st {};
+  const int result = follow_links ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+  if (result != 0) {
+    if (errno == ENOENT) return {};
+    raise_file_error(errno, FileAccess::read, path);
+  }
+  return info_from(st);
+}
+
+std::string final_target(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+  if (resolved) return resolved.get();
+  // A dangling link: it names the file that the link points to, which is
+  // created where the link says.
+  std::vector<char> target(PATH_MAX + 1);
+  const ssize_t length = ::readlink(path.c_str(), target.data(), PATH_MAX);
+  if (length <= 0) return path;
+  std::string link(target.data(), static_cast<std::size_t>(length));
+  if (link.front() == '/') return link;
+  return folder_of(path) + "/" + link;
+}
+
+FileView::FileView(FileView&& other) noexcept
+    : base_(std::exchange(other.base_, nullptr)),
+      length_(std::exchange(other.length_, 0)),
+      data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)) {}
+
+FileView& FileView::operator=(FileView&& other) noexcept {
+  if (this != &other) {
+    if (base_ != nullptr) ::munmap(base_, length_);
+    base_ = std::exchange(other.base_, nullptr);
+    length_ = std::exchange(other.length_, 0);
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+  }
+  return *this;
+}
+
+FileView::~FileView() {
+  if (base_ != nullptr) ::munmap(base_, length_);
+}
+
+FileView File::view(std::uint64_t offset, std::size_t size) const noexcept {
+  struct stat st {};
+  if (size == 0 || ::fstat(handle_, &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  const auto file_size = static_cast<std::uint64_t>(st.st_size);
+  if (offset >= file_size) return {};
+  if (size > file_size - offset) size = static_cast<std::size_t>(file_size - offset);
+  // Mappings start on a page boundary.
+  const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
+  const std::uint64_t start = offset / page * page;
+  const auto skip = static_cast<std::size_t>(offset - start);
+  void* base = ::mmap(nullptr, size + skip, PROT_READ, MAP_PRIVATE, handle_, static_cast<off_t>(start));
+  if (base == MAP_FAILED) return {};
+  ::madvise(base, size + skip, MADV_SEQUENTIAL);
+  return FileView(base, size + skip, skip);
+}
+
+File::File(File&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (handle_ >= 0) ::close(handle_);
+    handle_ = std::exchange(other.handle_, -1);
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+File::~File() {
+  if (handle_ >= 0) ::close(handle_);
+}
+
+File File::open_read(const std::string& path) {
+  File file(open_checked(path, O_RDONLY, FileAccess::read), path);
+  if (file.info().kind == FileKind::directory) raise_file_error(EISDIR, FileAccess::read, path);
+  return file;
+}
+
+File File::open_write(const std::string& path) {
+  File file(open_checked(path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK, FileAccess::read), path);
+  if (file.info().kind != FileKind::regular) raise_file_error(EISDIR, FileAccess::write, path);
+  return file;
+}
+
+File File::open_write_existing(const std::string& path) {
+  return File(open_checked(path, O_WRONLY, FileAccess::read), path);
+}
+
+File File::create_beside(const std::string& path, std::string& temp_path) {
+  std::string pattern = path + ".XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) raise_file_error(errno, FileAccess::create, path);
+  temp_path.assign(name.data());
+  return File(fd, temp_path);
+}
+
+FileInfo File::info() const {
+  struct stat st {};
+  if (::fstat(handle_, &st) != 0) raise_file_error(errno, FileAccess::read, path_);
+  return info_from(st);
+}
+
+std::size_t File::read(void* buffer, std::size_t size) {
+  auto* bytes = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = ::read(handle_, bytes + done, size - done);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      raise_file_error(errno, FileAccess::read, path_);
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+std::size_t File::read_at(void* buffer, std::size_t size, std::uint64_t offset) {
+  auto* bytes = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got = ::pread(handle_, bytes + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      raise_file_error(errno, FileAccess::read, path_);
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+void File::write(const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const char*>(data);
+  while (size != 0) {
+    const ssize_t put = ::write(handle_, bytes, size);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      raise_file_error(errno, FileAccess::write, path_);
+    }
+    bytes += put;
+    size -= static_cast<std::size_t>(put);
+  }
+}
+
+void File::write_at(const void* data, std::size_t size, std::uint64_t offset) {
+  const auto* bytes = static_cast<const char*>(data);
+  while (size != 0) {
+    const ssize_t put = ::pwrite(handle_, bytes, size, static_cast<off_t>(offset));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      raise_file_error(errno, FileAccess::write, path_);
+    }
+    bytes += put;
+    size -= static_cast<std::size_t>(put);
+    offset += static_cast<std::uint64_t>(put);
+  }
+}
+
+void File::start_writeback(std::uint64_t offset, std::uint64_t size) noexcept {
+#ifdef SYNC_FILE_RANGE_WRITE
+  ::sync_file_range(handle_, static_cast<off_t>(offset), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+#else
+  (void)offset;
+  (void)size;
+#endif
+}
+
+void File::sync() {
+  // Pipes and terminals cannot be flushed to a device; nothing is lost.
+  if (::fsync(handle_) != 0 && errno != EINVAL && errno != EROFS) {
+    raise_file_error(errno, FileAccess::write, path_);
+  }
+}
+
+void File::set_permissions(std::uint32_t permissions) {
+  if (::fchmod(handle_, static_cast<mode_t>(permissions & 07777)) != 0) {
+    raise_file_error(errno, FileAccess::write, path_);
+  }
+}
+
+void File::close() {
+  if (handle_ < 0) return;
+  const int fd = std::exchange(handle_, -1);
+  // Linux releases the descriptor even when close fails; never retry.
+  if (::close(fd) != 0 && errno != EINTR) raise_file_error(errno, FileAccess::write, path_);
+}
+
+void rename_file(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) raise_file_error(errno, FileAccess::remove, to);
+}
+
+void remove_file(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) raise_file_error(errno, FileAccess::remove, path);
+}
+
+void remove_file_quietly(const std::string& path) noexcept { ::unlink(path.c_str()); }
+
+void make_writable(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) raise_file_error(errno, FileAccess::read, path);
+  if ((st.st_mode & S_IWUSR) != 0) return;
+  if (::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0) {
+    raise_file_error(errno, FileAccess::write, path);
+  }
+}
+
+std::uint32_t new_file_permissions() noexcept {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return static_cast<std::uint32_t>(0666 & ~mask);
+}
+
+}  // namespace quillfern::platform
+
+#endif  // _WIN32
