@@ -9,6 +9,10 @@ namespace {
 
 enum class Direction { add, subtract };
 
+// Clears memory that held password codes. The call goes through a volatile
+// pointer, so the compiler cannot drop it as a store to dead memory.
+void* (*const volatile clear_memory)(void*, int, std::size_t) = std::memset;
+
 // The password repeated into one buffer of a few kilobytes (a whole number
 // of copies, unless the text is shorter), so that the codes are combined
 // over long stretches instead of one password character at a time.
@@ -23,10 +27,7 @@ class RepeatedPassword {
   }
   RepeatedPassword(const RepeatedPassword&) = delete;
   RepeatedPassword& operator=(const RepeatedPassword&) = delete;
-  ~RepeatedPassword() {
-    volatile unsigned char* p = codes_.data();
-    for (std::size_t i = 0; i < codes_.size(); ++i) p[i] = 0;
-  }
+  ~RepeatedPassword() { clear_memory(codes_.data(), 0, codes_.size()); }
   [[nodiscard]] const unsigned char* data() const noexcept { return codes_.data(); }
   [[nodiscard]] std::size_t size() const noexcept { return codes_.size(); }
 
@@ -69,10 +70,7 @@ std::size_t combine(const unsigned char* in, std::size_t count, const RepeatedPa
   return count;
 }
 
-void wipe(std::string& text) noexcept {
-  volatile char* p = text.data();
-  for (std::size_t i = 0; i < text.size(); ++i) p[i] = 0;
-}
+void wipe(std::string& text) noexcept { clear_memory(text.data(), 0, text.size()); }
 
 const unsigned char* bytes(std::string_view text) noexcept {
   return reinterpret_cast<const unsigned char*>(text.data());

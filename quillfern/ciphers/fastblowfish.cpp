@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 #include <numeric>
 #include <span>
 #include <vector>
@@ -17,10 +18,11 @@
 namespace quillfern::ciphers {
 namespace {
 
-// Clears a buffer that held key material, in a way the compiler keeps.
+// Clears a buffer that held key material. The call goes through a volatile
+// pointer, so the compiler cannot drop it as a store to dead memory.
+void* (*const volatile clear_memory)(void*, int, std::size_t) = std::memset;
 void wipe(std::vector<std::uint8_t>& buffer) noexcept {
-  volatile std::uint8_t* p = buffer.data();
-  for (std::size_t i = 0; i < buffer.size(); ++i) p[i] = 0;
+  clear_memory(buffer.data(), 0, buffer.size());
 }
 
 // The code at 1-based `position` of `table`, or `keep` when there is none.
@@ -200,24 +202,41 @@ std::string fast_blow_fish(XorKernel kernel, std::string_view text, std::string_
     return t < walked ? stream[t] : stream[period + (t - period) % period];
   };
 
-  std::string result(length, '\0');
+  // The result is built by appending stretches combined in a small buffer,
+  // which spares a first pass that would only clear it.
+  std::string result;
+  result.reserve(length);
+  std::array<std::uint8_t, 4096> buffer;
   const auto* in = reinterpret_cast<const std::uint8_t*>(text.data());
-  auto* out = reinterpret_cast<std::uint8_t*>(result.data());
+  auto combine = [&](std::size_t at, const std::uint8_t* key, std::size_t count) {
+    xor_with_key(kernel, in + at, key, buffer.data(), count, at + 1, on_zero);
+    result.append(reinterpret_cast<const char*>(buffer.data()), count);
+  };
   const std::size_t head = std::min(length, walked);
-  xor_with_key(kernel, in, stream.data(), out, head, 1, on_zero);
+  for (std::size_t t = 0; t < head; t += buffer.size()) {
+    combine(t, stream.data() + t, std::min(buffer.size(), head - t));
+  }
 
   if (head < length) {
     // Positions 2P onward start the second period afresh. Repeat it to a
     // few kilobytes so that the kernel runs on long stretches.
-    const std::size_t copies = std::max<std::size_t>(1, 16384 / period);
+    const std::size_t copies = std::max<std::size_t>(1, 4096 / period);
     std::vector<std::uint8_t> repeated(std::min(copies * period, length - head));
-    for (std::size_t i = 0; i < repeated.size(); ++i) repeated[i] = stream[period + i % period];
-    for (std::size_t t = head; t < length; t += repeated.size()) {
-      const std::size_t count = std::min(repeated.size(), length - t);
-      xor_with_key(kernel, in + t, repeated.data(), out + t, count, t + 1, on_zero);
+    for (std::size_t at = 0; at < repeated.size(); at += period) {
+      std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(period),
+                  std::min(period, repeated.size() - at),
+                  repeated.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    for (std::size_t t = head; t < length;) {
+      const std::size_t offset = (t - head) % repeated.size();
+      const std::size_t count =
+          std::min({buffer.size(), repeated.size() - offset, length - t});
+      combine(t, repeated.data() + offset, count);
+      t += count;
     }
     wipe(repeated);
   }
+  clear_memory(buffer.data(), 0, buffer.size());
 
   // Fill positions hold spaces; their results are dropped, but a zero
   // among them is still told.
