@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "quillfern/control/dispatcher.hpp"
 #include "quillfern/control/encryption.hpp"
 #include "reference/textbox_reference.hpp"
 #include "support.hpp"
@@ -140,6 +141,18 @@ TEST(TextBox, TheControlOverwritesPasswordWithTheKeyNumber) {
   std::string both = "abc";
   EXPECT_EQ(control.TextBoxCrypt(both, both), std::optional<std::string>("4"));
   EXPECT_EQ(both, "4");
+}
+
+TEST(TextBox, LateBoundCallersGetTheVariantAndTheNewPassword) {
+  platform::RecordingMessageBox box;
+  platform::Host host(box);
+  Encryption control(host);
+  std::vector<Variant> args{std::string("Hello!"), std::string("abc")};
+  EXPECT_EQ(invoke(control, "TextBoxCrypt", args), Variant(std::string("Hgqos\x1f")));
+  EXPECT_EQ(args[1], Variant(std::string("4")));
+  std::vector<Variant> empty{std::string(""), std::string("abc")};
+  EXPECT_EQ(invoke(control, "TextBoxDeCrypt", empty), Variant(Empty{}));
+  EXPECT_EQ(empty[1], Variant(std::string("4")));
 }
 
 }  // namespace
