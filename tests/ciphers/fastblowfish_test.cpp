@@ -154,19 +154,6 @@ TEST(FastBlowFish, EvenLengthPasswordsIgnoreTheTextLength) {
   for (std::size_t i = 0; i < 10; ++i) EXPECT_EQ(static_cast<unsigned char>(a[i] ^ b[i]), delta);
 }
 
-TEST(FastBlowFish, PasswordKeyFollowsItsClosedForm) {
-  EXPECT_EQ(ciphers::fast_blow_fish_key(12345, ""), 0u);
-  // n = 1: 2 * (1 ^ c ^ L mod 256) mod 513.
-  EXPECT_EQ(ciphers::fast_blow_fish_key(300, "a"), (2u * (1u ^ 97u ^ 44u)) % 513u);
-  // n = 2: the length drops out.
-  EXPECT_EQ(ciphers::fast_blow_fish_key(7, "ab"), (2u * (2u ^ 97u ^ 98u)) % 513u);
-  EXPECT_EQ(ciphers::fast_blow_fish_key(8, "ab"), ciphers::fast_blow_fish_key(7, "ab"));
-  // Large values wrap modulo 513: n ^ codes = 256 + 255 gives 1022 mod 513 = 509.
-  std::string p(256, '\0');
-  p[0] = '\xff';
-  EXPECT_EQ(ciphers::fast_blow_fish_key(0, p), 509u);
-}
-
 TEST(FastBlowFish, EmptyPasswordGivesOneKeyByteAfterTheFirst) {
   const std::string stream = key_stream(300, "");
   for (std::size_t i = 2; i < stream.size(); ++i) EXPECT_EQ(stream[i], stream[1]) << i;
