@@ -1,8 +1,180 @@
-// Commands of the cipher operations.
+// Commands of the keyed text ciphers. Our tool never loses characters
+// silently: when the control's result would leave some out (a cut cipher
+// text, dropped text-box codes, a deciphering that stopped early), the
+// command writes nothing and exits 4 unless --allow-loss is given.
+#include <cstdio>
+
 #include "cli/command.hpp"
+#include "quillfern/ciphers/cipher_text.hpp"
+#include "quillfern/ciphers/key_tables.hpp"
+#include "quillfern/ciphers/textbox.hpp"
+#include "quillfern/control/encryption.hpp"
 
 namespace quillfern::cli {
+namespace {
 
-std::vector<Command> cipher_commands() { return {}; }
+int code_at(std::string_view text, std::size_t position) {
+  return static_cast<unsigned char>(text[position - 1]);
+}
+
+// Reports a result that would lose characters; true when the command may
+// write it anyway.
+bool allow_loss(const Context& context, const std::string& why) {
+  if (context.args.has("allow-loss")) return true;
+  print_error(why);
+  print_hint("nothing was written; --allow-loss writes the shorter result");
+  return false;
+}
+
+int fast_blow_fish(Context& context) {
+  const std::string password = context.password();
+  const std::string input = context.read_text();
+  platform::Host host(context.notices);
+  Encryption control(host);
+  std::string output;
+  control.FastBlowFish(input, output, password);
+  context.write_text(output);
+  return exit_ok;
+}
+
+template <bool crypt>
+int text_box(Context& context) {
+  std::string password = context.password();
+  const std::string input = context.read_text();
+  platform::Host host(context.notices);
+  Encryption control(host);
+  const std::optional<std::string> result =
+      crypt ? control.TextBoxCrypt(input, password) : control.TextBoxDeCrypt(input, password);
+  // Password now holds the decimal text of the key number.
+  if (context.args.has("verbose")) {
+    const std::string line = "quillfern: key number " + password + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+  }
+  const std::size_t produced = result ? result->size() : 0;
+  if (produced < input.size()) {
+    const auto key = ciphers::text_box_read_key(password);
+    const auto detail = crypt ? ciphers::text_box_crypt(input, key) : ciphers::text_box_decrypt(input, key);
+    const std::string why =
+        std::string(context.command.name) + " would drop " + std::to_string(detail.dropped) +
+        " of " + std::to_string(input.size()) + " characters, the first at position " +
+        std::to_string(detail.first_dropped) + " (code " +
+        std::to_string(code_at(input, detail.first_dropped)) + "): under key number " + password +
+        " their codes would leave 0..255";
+    if (!allow_loss(context, why)) return exit_loss;
+  }
+  context.write_text(result.value_or(std::string()));
+  return exit_ok;
+}
+
+// True when the control answered with a message box, which for these
+// commands is a refusal.
+bool refused(const Context& context, std::size_t shown_before) {
+  return context.notices.shown().size() != shown_before;
+}
+
+int encipher(Context& context) {
+  const std::string password = context.password();
+  const std::string input = context.read_text();
+  platform::Host host(context.notices);
+  Encryption control(host);
+  const std::size_t shown = context.notices.shown().size();
+  const std::string output = control.EnCipherText(input, password);
+  if (refused(context, shown)) return exit_refused;
+  const std::size_t whole = password.size() + input.size();
+  if (output.size() < whole) {
+    // The cipher stopped at the first code that, raised by the password
+    // code aligned with it, would exceed 255.
+    const std::size_t at = output.size() + 1;
+    const int key = code_at(password, (at - 1) % password.size() + 1);
+    std::string why = "encipher would cut the cipher text at position " + std::to_string(at) + " of " +
+                      std::to_string(whole) + ": ";
+    if (at <= password.size()) {
+      why += "password character " + std::to_string(at) + " has code " + std::to_string(key) +
+             ", and twice that exceeds 255, so none of the text would be kept";
+    } else {
+      const std::size_t i = at - password.size();
+      why += "text character " + std::to_string(i) + " has code " + std::to_string(code_at(input, i)) +
+             ", and with the password code " + std::to_string(key) + " it exceeds 255";
+    }
+    if (!allow_loss(context, why)) return exit_loss;
+  }
+  context.write_text(output);
+  return exit_ok;
+}
+
+int decipher(Context& context) {
+  const std::string password = context.password();
+  const std::string input = context.read_text();
+  platform::Host host(context.notices);
+  Encryption control(host);
+  const std::size_t shown = context.notices.shown().size();
+  const std::string output = control.DeCipherText(input, password);
+  if (refused(context, shown)) return exit_refused;
+  // Accepted: the cipher text began with the password block.
+  const std::size_t whole = input.size() - password.size();
+  if (output.size() < whole) {
+    const std::size_t at = password.size() + output.size() + 1;
+    const int key = code_at(password, (at - 1) % password.size() + 1);
+    const std::string why = "decipher stopped at cipher position " + std::to_string(at) + " of " +
+                            std::to_string(input.size()) + ": its code " +
+                            std::to_string(code_at(input, at)) + " is below the password code " +
+                            std::to_string(key) + ", so the cipher text is damaged";
+    if (!allow_loss(context, why)) return exit_loss;
+  }
+  context.write_text(output);
+  return exit_ok;
+}
+
+int print_tables(Context& context) {
+  static constexpr char digits[] = "0123456789ABCDEF";
+  std::string text;
+  for (int n = 1; n <= ciphers::key_table_count; ++n) {
+    for (std::uint8_t code : ciphers::key_table(n)) {
+      text += digits[code >> 4];
+      text += digits[code & 15];
+    }
+    text += '\n';
+  }
+  context.write_text(text);
+  return exit_ok;
+}
+
+}  // namespace
+
+std::vector<Command> cipher_commands() {
+  const std::vector<OptionSpec> verbose{
+      {"verbose", 'v', "", "print the key number on standard error"}};
+  std::vector<Command> rows;
+  rows.push_back({"fastblowfish", "FastBlowFish", "[FILE]",
+                  "encipher or decipher with FastBlowFish (the same command both ways)",
+                  "The result has the input's length. Every position whose result is code 0 "
+                  "shows \"ERROR Zero!\" (see --notices); the result is written all the same.",
+                  uses_text_io | uses_password | uses_notices, {}, fast_blow_fish});
+  rows.push_back({"textbox-crypt", "TextBoxCrypt", "[FILE]",
+                  "scramble a text under the key number of a password",
+                  "The key number is the password's code sum divided by 60. A code that would "
+                  "leave 0..255 is dropped by the control; then nothing is written (exit 4) "
+                  "unless --allow-loss is given.",
+                  uses_text_io | uses_password | uses_loss, verbose, text_box<true>});
+  rows.push_back({"textbox-decrypt", "TextBoxDeCrypt", "[FILE]",
+                  "unscramble a text scrambled by textbox-crypt with the same password",
+                  "Give the same password as for textbox-crypt (not the key number).",
+                  uses_text_io | uses_password | uses_loss, verbose, text_box<false>});
+  rows.push_back({"encipher", "EnCipherText", "[FILE]",
+                  "encipher a text into a cipher text that carries its password",
+                  "A password code plus its aligned code above 255 cuts the cipher text; then "
+                  "nothing is written (exit 4) unless --allow-loss is given. An empty password "
+                  "is refused (exit 3).",
+                  uses_text_io | uses_password | uses_loss | uses_notices, {}, encipher});
+  rows.push_back({"decipher", "DeCipherText", "[FILE]",
+                  "decipher a cipher text made by encipher, checking its password",
+                  "A cipher text that does not decipher to the password followed by the text "
+                  "is refused with \"Access Denied\" (exit 3, no output).",
+                  uses_text_io | uses_password | uses_loss | uses_notices, {}, decipher});
+  rows.push_back({"tables", "", "",
+                  "print the eight FastBlowFish key tables, one line each, in hexadecimal", "",
+                  uses_nothing, {}, print_tables});
+  return rows;
+}
 
 }  // namespace quillfern::cli

@@ -2,6 +2,10 @@
 // Including this header gives the whole public library.
 #pragma once
 
+#include "quillfern/ciphers/cipher_text.hpp"
+#include "quillfern/ciphers/fastblowfish.hpp"
+#include "quillfern/ciphers/key_tables.hpp"
+#include "quillfern/ciphers/textbox.hpp"
 #include "quillfern/control/dispatcher.hpp"
 #include "quillfern/control/encryption.hpp"
 #include "quillfern/control/error.hpp"

@@ -1,25 +1,78 @@
 // The control's keyed text ciphers, over the plain functions of
-// quillfern/ciphers.
+// quillfern/ciphers. The control adds what a host sees: the message boxes,
+// the overwritten Password of the text-box pair and the output rule.
+#include <exception>
+
+#include "quillfern/ciphers/cipher_text.hpp"
+#include "quillfern/ciphers/fastblowfish.hpp"
+#include "quillfern/ciphers/textbox.hpp"
 #include "quillfern/control/encryption.hpp"
-#include "quillfern/control/error.hpp"
+#include "quillfern/control/identity.hpp"
 
 namespace quillfern {
+namespace {
 
-// Not yet part of this build: they report so instead of returning anything.
-void Encryption::FastBlowFish(const std::string&, std::string&, const std::string&) {
-  throw Error(ErrorNumber::not_supported, "FastBlowFish is not available yet");
+// The style of the cipher-text boxes; not one of the platform's button
+// sets, shown as the host's box shows it.
+constexpr std::int32_t cipher_text_style = 12;
+
+void show_cipher_text_box(platform::Host& host, std::string_view text) {
+  (void)host.message_box().show(text, cipher_text_style, identity::maker_name);
 }
-std::optional<std::string> Encryption::TextBoxCrypt(const std::string&, std::string&) {
-  throw Error(ErrorNumber::not_supported, "TextBoxCrypt is not available yet");
+
+}  // namespace
+
+void Encryption::FastBlowFish(const std::string& InPutString, std::string& OutPut,
+                              const std::string& Password) {
+  platform::MessageBox& box = host().message_box();
+  std::string result = ciphers::fast_blow_fish(InPutString, Password, [&box](std::size_t) {
+    // Only a notice: the answer is not used, and a box that fails is a
+    // skipped step, not a failure of the cipher.
+    try {
+      (void)box.show("ERROR Zero!", platform::style_ok_only);
+    } catch (const std::exception&) {
+    }
+  });
+  OutPut = std::move(result);
 }
-std::optional<std::string> Encryption::TextBoxDeCrypt(const std::string&, std::string&) {
-  throw Error(ErrorNumber::not_supported, "TextBoxDeCrypt is not available yet");
+
+std::optional<std::string> Encryption::TextBoxCrypt(const std::string& InPutText,
+                                                    std::string& Password) {
+  // Password is overwritten with the key number's decimal text before the
+  // text is read, and the key number is read back from it.
+  Password = ciphers::text_box_key_text(ciphers::text_box_key(Password));
+  return ciphers::text_box_crypt(InPutText, ciphers::text_box_read_key(Password)).text;
 }
-std::string Encryption::DeCipherText(const std::string&, const std::string&) {
-  throw Error(ErrorNumber::not_supported, "DeCipherText is not available yet");
+
+std::optional<std::string> Encryption::TextBoxDeCrypt(const std::string& InPutText,
+                                                      std::string& Password) {
+  Password = ciphers::text_box_key_text(ciphers::text_box_key(Password));
+  return ciphers::text_box_decrypt(InPutText, ciphers::text_box_read_key(Password)).text;
 }
-std::string Encryption::EnCipherText(const std::string&, const std::string&) {
-  throw Error(ErrorNumber::not_supported, "EnCipherText is not available yet");
+
+std::string Encryption::DeCipherText(const std::string& CipherString, const std::string& Password) {
+  ciphers::DeCipherResult result = ciphers::decipher_text(CipherString, Password);
+  switch (result.verdict) {
+    case ciphers::CipherVerdict::no_password:
+      show_cipher_text_box(host(), "Please put in a password");
+      return {};
+    case ciphers::CipherVerdict::access_denied:
+      show_cipher_text_box(host(), "Access Denied");
+      return CipherString;
+    case ciphers::CipherVerdict::done:
+      break;
+  }
+  return std::move(result.text);
+}
+
+std::string Encryption::EnCipherText(const std::string& CipherInString,
+                                     const std::string& Password) {
+  ciphers::EnCipherResult result = ciphers::encipher_text(CipherInString, Password);
+  if (result.verdict == ciphers::CipherVerdict::no_password) {
+    show_cipher_text_box(host(), "Please put in a password");
+    return {};
+  }
+  return std::move(result.text);
 }
 
 }  // namespace quillfern

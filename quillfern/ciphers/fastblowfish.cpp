@@ -1,0 +1,259 @@
+#include "quillfern/ciphers/fastblowfish.hpp"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstring>
+#include <numeric>
+#include <span>
+#include <vector>
+
+#include "quillfern/ciphers/key_tables.hpp"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define QUILLFERN_X86 1
+#endif
+
+namespace quillfern::ciphers {
+namespace {
+
+// Clears a buffer that held key material. The call goes through a volatile
+// pointer, so the compiler cannot drop it as a store to dead memory.
+void* (*const volatile clear_memory)(void*, int, std::size_t) = std::memset;
+void wipe(std::vector<std::uint8_t>& buffer) noexcept {
+  clear_memory(buffer.data(), 0, buffer.size());
+}
+
+// The code at 1-based `position` of `table`, or `keep` when there is none.
+inline std::uint32_t lookup_or(std::span<const std::uint8_t> table, std::uint32_t position,
+                               std::uint32_t keep) noexcept {
+  return (position >= 1 && position <= table.size()) ? table[position - 1] : keep;
+}
+
+// Key bytes of processed positions 0 .. count-1 (0-based), walking the
+// password cursor, the lookup index and the four slots exactly as the
+// cipher does, with the password key folded in.
+std::vector<std::uint8_t> walk_key_stream(std::size_t count, std::string_view password,
+                                          std::uint32_t password_key) {
+  const std::span<const std::uint8_t> t1 = key_table(1), t2 = key_table(2), t3 = key_table(3),
+                                      t4 = key_table(4), t5 = key_table(5), t6 = key_table(6),
+                                      t7 = key_table(7), t8 = key_table(8);
+  const std::size_t n = password.size();
+  std::vector<std::uint8_t> stream(count);
+  std::size_t cursor = 0;
+  std::uint32_t index = 0;  // stays 0 throughout with an empty password
+  std::uint32_t a = 0, b = 0, c = 0, d = 0;
+  for (std::size_t t = 0; t < count; ++t) {
+    const auto j = static_cast<std::uint32_t>(t % fast_blow_fish_block) + 1;
+    // The wrap is tested on cursor + 1, so with three or more characters the
+    // cursor never reaches the last one.
+    ++cursor;
+    if (cursor + 1 > n) cursor = 1;
+    if (n != 0) index = 2 * j + static_cast<unsigned char>(password[cursor - 1]);
+    a = lookup_or(t1, index, a);
+    b = lookup_or(t2, index + 1, b);
+    c = lookup_or(t3, index + 2, c);
+    d = lookup_or(t4, index + 3, d);
+    const std::uint32_t first_mix = (a + b) ^ ((d + c) % 256);
+    index %= 256;
+    a = lookup_or(t5, index + 7, a);
+    b = lookup_or(t6, index + 2, b);
+    c = lookup_or(t7, index + 4, c);
+    d = lookup_or(t8, index + 9, d);
+    const std::uint32_t second_mix = (a + b) ^ ((d + c) % 256);
+    stream[t] = static_cast<std::uint8_t>((password_key ^ first_mix ^ second_mix) % 256);
+  }
+  return stream;
+}
+
+std::size_t xor_scalar(const std::uint8_t* in, const std::uint8_t* key, std::uint8_t* out,
+                       std::size_t count, std::size_t first_position, const ZeroNotice& on_zero) {
+  std::size_t zeros = 0;
+  std::size_t i = 0;
+  // Eight codes at a time; a word with a zero byte is looked at byte by byte.
+  for (; i + 8 <= count; i += 8) {
+    std::uint64_t x = 0;
+    std::uint64_t k = 0;
+    std::copy_n(in + i, 8, reinterpret_cast<std::uint8_t*>(&x));
+    std::copy_n(key + i, 8, reinterpret_cast<std::uint8_t*>(&k));
+    x ^= k;
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(&x), 8, out + i);
+    constexpr std::uint64_t low = 0x0101010101010101u, high = 0x8080808080808080u;
+    if (((x - low) & ~x & high) != 0) {
+      for (std::size_t b = i; b < i + 8; ++b) {
+        if (out[b] == 0) {
+          ++zeros;
+          if (on_zero) on_zero(first_position + b);
+        }
+      }
+    }
+  }
+  for (; i < count; ++i) {
+    out[i] = static_cast<std::uint8_t>(in[i] ^ key[i]);
+    if (out[i] == 0) {
+      ++zeros;
+      if (on_zero) on_zero(first_position + i);
+    }
+  }
+  return zeros;
+}
+
+#ifdef QUILLFERN_X86
+__attribute__((target("avx2"))) std::size_t xor_avx2(const std::uint8_t* in,
+                                                     const std::uint8_t* key, std::uint8_t* out,
+                                                     std::size_t count,
+                                                     std::size_t first_position,
+                                                     const ZeroNotice& on_zero) {
+  std::size_t zeros = 0;
+  std::size_t i = 0;
+  const __m256i zero = _mm256_setzero_si256();
+  for (; i + 64 <= count; i += 64) {
+    const __m256i x0 = _mm256_xor_si256(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i)),
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(key + i)));
+    const __m256i x1 = _mm256_xor_si256(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i + 32)),
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(key + i + 32)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), x0);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + 32), x1);
+    const auto m0 = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(x0, zero)));
+    const auto m1 = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(x1, zero)));
+    std::uint64_t mask = (std::uint64_t{m1} << 32) | m0;
+    if (mask != 0) [[unlikely]] {
+      zeros += static_cast<std::size_t>(std::popcount(mask));
+      if (on_zero) {
+        for (; mask != 0; mask &= mask - 1) {
+          on_zero(first_position + i + static_cast<std::size_t>(std::countr_zero(mask)));
+        }
+      }
+    }
+  }
+  return zeros + xor_scalar(in + i, key + i, out + i, count - i, first_position + i, on_zero);
+}
+#endif
+
+}  // namespace
+
+std::uint32_t fast_blow_fish_key(std::size_t text_length, std::string_view password) noexcept {
+  // K starts as the length and takes every code and the length mod 256 in
+  // turn; only its low eight bits change, so 64 bits never overflow.
+  std::uint64_t key = password.size();
+  const std::uint64_t length_byte = text_length % 256;
+  for (char ch : password) key = (key ^ static_cast<unsigned char>(ch)) ^ length_byte;
+  return static_cast<std::uint32_t>((2 * key) % 513);
+}
+
+namespace detail {
+
+bool kernel_available(XorKernel kernel) noexcept {
+  switch (kernel) {
+    case XorKernel::scalar:
+      return true;
+    case XorKernel::avx2:
+#ifdef QUILLFERN_X86
+      return __builtin_cpu_supports("avx2") != 0;
+#else
+      return false;
+#endif
+  }
+  return false;
+}
+
+XorKernel best_kernel() noexcept {
+  static const XorKernel best =
+      kernel_available(XorKernel::avx2) ? XorKernel::avx2 : XorKernel::scalar;
+  return best;
+}
+
+std::size_t xor_with_key(XorKernel kernel, const std::uint8_t* in, const std::uint8_t* key,
+                         std::uint8_t* out, std::size_t count, std::size_t first_position,
+                         const ZeroNotice& on_zero) {
+#ifdef QUILLFERN_X86
+  if (kernel == XorKernel::avx2 && kernel_available(XorKernel::avx2)) {
+    return xor_avx2(in, key, out, count, first_position, on_zero);
+  }
+#endif
+  (void)kernel;
+  return xor_scalar(in, key, out, count, first_position, on_zero);
+}
+
+std::string fast_blow_fish(XorKernel kernel, std::string_view text, std::string_view password,
+                           const ZeroNotice& on_zero) {
+  const std::size_t length = text.size();
+  if (length == 0) return {};
+  const std::size_t blocks = (length + fast_blow_fish_block - 1) / fast_blow_fish_block;
+  const std::size_t processed = blocks * fast_blow_fish_block;  // fill positions included
+
+  // The password cursor repeats every max(1, n - 1) positions and the block
+  // position every 128, so the lookups repeat with the period P below. A
+  // slot keeps the code of its last lookup that found one; from the second
+  // period on every slot has been set by its periodic lookups (or never
+  // is), so the key stream from position P on repeats with period P. The
+  // first 2P positions are walked step by step and the rest reuse the
+  // second period.
+  const std::size_t n = password.size();
+  const std::size_t cursor_period = n >= 3 ? n - 1 : 1;
+  const std::size_t period = std::lcm(fast_blow_fish_block, cursor_period);
+  const std::size_t walked = std::min(processed, 2 * period);
+  std::vector<std::uint8_t> stream =
+      walk_key_stream(walked, password, fast_blow_fish_key(length, password));
+  auto key_at = [&](std::size_t t) {
+    return t < walked ? stream[t] : stream[period + (t - period) % period];
+  };
+
+  // The result is built by appending stretches combined in a small buffer,
+  // which spares a first pass that would only clear it.
+  std::string result;
+  result.reserve(length);
+  std::array<std::uint8_t, 4096> buffer;
+  const auto* in = reinterpret_cast<const std::uint8_t*>(text.data());
+  auto combine = [&](std::size_t at, const std::uint8_t* key, std::size_t count) {
+    xor_with_key(kernel, in + at, key, buffer.data(), count, at + 1, on_zero);
+    result.append(reinterpret_cast<const char*>(buffer.data()), count);
+  };
+  const std::size_t head = std::min(length, walked);
+  for (std::size_t t = 0; t < head; t += buffer.size()) {
+    combine(t, stream.data() + t, std::min(buffer.size(), head - t));
+  }
+
+  if (head < length) {
+    // Positions 2P onward start the second period afresh. Repeat it to a
+    // few kilobytes so that the kernel runs on long stretches.
+    const std::size_t copies = std::max<std::size_t>(1, 4096 / period);
+    std::vector<std::uint8_t> repeated(std::min(copies * period, length - head));
+    for (std::size_t at = 0; at < repeated.size(); at += period) {
+      std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(period),
+                  std::min(period, repeated.size() - at),
+                  repeated.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    for (std::size_t t = head; t < length;) {
+      const std::size_t offset = (t - head) % repeated.size();
+      const std::size_t count =
+          std::min({buffer.size(), repeated.size() - offset, length - t});
+      combine(t, repeated.data() + offset, count);
+      t += count;
+    }
+    wipe(repeated);
+  }
+  clear_memory(buffer.data(), 0, buffer.size());
+
+  // Fill positions hold spaces; their results are dropped, but a zero
+  // among them is still told.
+  if (on_zero) {
+    for (std::size_t t = length; t < processed; ++t) {
+      if ((32 ^ key_at(t)) == 0) on_zero(t + 1);
+    }
+  }
+  wipe(stream);
+  return result;
+}
+
+}  // namespace detail
+
+std::string fast_blow_fish(std::string_view text, std::string_view password,
+                           const ZeroNotice& on_zero) {
+  return detail::fast_blow_fish(detail::best_kernel(), text, password, on_zero);
+}
+
+}  // namespace quillfern::ciphers

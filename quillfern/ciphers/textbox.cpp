@@ -1,0 +1,137 @@
+#include "quillfern/ciphers/textbox.hpp"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+
+namespace quillfern::ciphers {
+namespace {
+
+enum class Direction { crypt, decrypt };
+
+// Every code moves by at most K + 7, so from K = 263 on no code stays in
+// 0..255; larger keys act alike and are capped here to keep the arithmetic
+// small.
+constexpr std::uint64_t key_cap = 1000;
+
+// The net move of a code at each phase (index 0..5), steps 3 and 4 of the
+// transform together.
+std::array<std::int64_t, 6> moves(Direction direction, std::uint64_t key) {
+  const auto k = static_cast<std::int64_t>(std::min(key, key_cap));
+  // Phase 0 (every sixth character), then phases 1 to 5.
+  std::array<std::int64_t, 6> crypt = {-k + 2, k - 4, -k + 6, k + 1, -k + 7, k};
+  if (direction == Direction::decrypt) {
+    for (auto& move : crypt) move = -move;
+  }
+  return crypt;
+}
+
+// Character by character, dropping codes that leave 0..255. `first` is
+// the 0-based index of text[0] in the whole text, which fixes its phase.
+// Returns the number of codes written to `out`.
+std::size_t transform_scalar(const std::array<std::int64_t, 6>& move, const unsigned char* in,
+                             std::size_t count, std::size_t first, unsigned char* out,
+                             TextBoxResult& result) {
+  std::size_t written = 0;
+  std::size_t phase = (first + 1) % 6;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::int64_t y = in[i] + move[phase];
+    if (y >= 0 && y <= 255) {
+      out[written++] = static_cast<unsigned char>(y);
+    } else {
+      if (result.dropped++ == 0) result.first_dropped = first + i + 1;
+    }
+    phase = phase == 5 ? 0 : phase + 1;
+  }
+  return written;
+}
+
+// The moves laid out for 960 consecutive codes (a multiple of the phase
+// cycle and of the vector width), as an amount to add and one to take
+// away, each 0..255.
+constexpr std::size_t pattern_length = 960;
+
+TextBoxResult run(Direction direction, std::string_view text, std::uint64_t key) {
+  TextBoxResult result;
+  if (text.empty()) return result;
+  const auto move = moves(direction, key);
+  std::string out(text.size(), '\0');
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  auto* dst = reinterpret_cast<unsigned char*>(out.data());
+  std::size_t written = 0;
+
+  const bool bytewise = std::all_of(move.begin(), move.end(),
+                                    [](std::int64_t m) { return m >= -255 && m <= 255; });
+  if (!bytewise) {
+    written = transform_scalar(move, in, text.size(), 0, dst, result);
+  } else {
+    std::array<unsigned char, pattern_length> add{}, take{};
+    for (std::size_t i = 0; i < pattern_length; ++i) {
+      const std::int64_t m = move[(i + 1) % 6];
+      add[i] = static_cast<unsigned char>(m > 0 ? m : 0);
+      take[i] = static_cast<unsigned char>(m < 0 ? -m : 0);
+    }
+    for (std::size_t start = 0; start < text.size(); start += pattern_length) {
+      const std::size_t count = std::min(pattern_length, text.size() - start);
+      const unsigned char* src = in + start;
+      unsigned char* to = dst + written;
+      // A code leaves 0..255 exactly when the addition carries or the
+      // subtraction borrows; such a stretch is redone code by code.
+      unsigned char bad = 0;
+      for (std::size_t i = 0; i < count; ++i) {
+        const auto up = static_cast<unsigned char>(src[i] + add[i]);
+        const auto y = static_cast<unsigned char>(up - take[i]);
+        bad |= static_cast<unsigned char>((up < src[i]) | (up < take[i]));
+        to[i] = y;
+      }
+      if (bad == 0) {
+        written += count;
+      } else {
+        written += transform_scalar(move, src, count, start, to, result);
+      }
+    }
+  }
+  if (written != 0) {
+    out.resize(written);
+    result.text = std::move(out);
+  }
+  return result;
+}
+
+}  // namespace
+
+std::uint64_t text_box_key_of_sum(std::uint64_t code_sum) noexcept {
+  // The control's arithmetic: the sum times the double nearest 0.1, the
+  // product divided by 6, rounded down. It can differ from sum / 60 for
+  // huge sums, which is why it is kept in this order.
+  const double key = std::floor((static_cast<double>(code_sum) * 0.1) / 6.0);
+  return static_cast<std::uint64_t>(key);
+}
+
+std::uint64_t text_box_key(std::string_view password) noexcept {
+  std::uint64_t sum = 0;
+  for (char ch : password) sum += static_cast<unsigned char>(ch);
+  return text_box_key_of_sum(sum);
+}
+
+std::string text_box_key_text(std::uint64_t key) { return std::to_string(key); }
+
+std::uint64_t text_box_read_key(std::string_view text) noexcept {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+  std::uint64_t key = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), key);
+  if (ec != std::errc{} || end != text.data() + text.size()) return 0;
+  return key;
+}
+
+TextBoxResult text_box_crypt(std::string_view text, std::uint64_t key) {
+  return run(Direction::crypt, text, key);
+}
+
+TextBoxResult text_box_decrypt(std::string_view text, std::uint64_t key) {
+  return run(Direction::decrypt, text, key);
+}
+
+}  // namespace quillfern::ciphers

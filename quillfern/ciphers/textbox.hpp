@@ -1,0 +1,51 @@
+// The text-box cipher: the password is boiled down to one key number, and
+// every code moves up or down by an amount made of the key number, a fixed
+// offset and a phase that runs through a cycle of six. TextBoxDeCrypt
+// undoes TextBoxCrypt for the same key number. A code that would leave
+// 0..255 is dropped, so the result may be shorter than the text, or have
+// no character at all.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillfern::ciphers {
+
+// The key number of a password: floor((code sum * 0.1) / 6) in double
+// precision, in that order. For every code sum below 10,000,000 this is
+// the code sum divided by 60, rounded down. Never throws.
+[[nodiscard]] std::uint64_t text_box_key(std::string_view password) noexcept;
+
+// The key number of a code sum, by the same double-precision steps.
+[[nodiscard]] std::uint64_t text_box_key_of_sum(std::uint64_t code_sum) noexcept;
+
+// The decimal text of a key number: digits only ("0" for 0).
+[[nodiscard]] std::string text_box_key_text(std::uint64_t key);
+
+// A key number read back from its decimal text, as the control does after
+// overwriting Password with it. Leading and trailing blanks are ignored;
+// a text that is not a whole number of 0 or more reads as 0 (it cannot
+// arise from text_box_key_text).
+[[nodiscard]] std::uint64_t text_box_read_key(std::string_view text) noexcept;
+
+// The outcome of one text-box call.
+struct TextBoxResult {
+  // No value when no character was produced (an empty text, or every code
+  // dropped), which differs from an empty text.
+  std::optional<std::string> text;
+  std::size_t dropped = 0;        // codes left out because they left 0..255
+  std::size_t first_dropped = 0;  // 1-based position of the first of them, 0 if none
+};
+
+// Scrambles `text` under key number `key`: at phase 1, 2, 3, 4, 5, 0 (the
+// first character has phase 1) the code moves by K - 4, -K + 6, K + 1,
+// -K + 7, K and -K + 2. Never throws except for allocation; linear.
+[[nodiscard]] TextBoxResult text_box_crypt(std::string_view text, std::uint64_t key);
+
+// Unscrambles: the opposite moves of text_box_crypt.
+[[nodiscard]] TextBoxResult text_box_decrypt(std::string_view text, std::uint64_t key);
+
+}  // namespace quillfern::ciphers
