@@ -14,7 +14,7 @@ expect_status 0 "$q" fastblowfish --password-hex 736563726574 -o "$work/fbf" "$w
 expect_status 0 "$q" FastBlowFish --password-hex 736563726574 --notices summary "$work/fbf"
 expect_out "Hello, world"
 expect_err_has "quillfern: ERROR Zero! (4 times)"
-expect_status 0 "$q" fastblowfish --password-hex 736563726574 --notices none "$work/plain"
+PW=secret expect_status 0 "$q" fastblowfish --password-env PW --notices none "$work/plain"
 [ ! -s "$work/err" ] || fail "--notices none printed: $(cat "$work/err")"
 head -c 100000 /dev/urandom >"$work/random"
 out=$(PW='Tr0ub4dor&3' "$q" fastblowfish --password-env PW --notices none "$work/random" |
