@@ -69,7 +69,7 @@ int text_box(Context& context) {
 // True when the control answered with a message box, which for these
 // commands is a refusal.
 bool refused(const Context& context, std::size_t shown_before) {
-  return context.notices.shown().size() != shown_before;
+  return context.notices.count() != shown_before;
 }
 
 int encipher(Context& context) {
@@ -77,7 +77,7 @@ int encipher(Context& context) {
   const std::string input = context.read_text();
   platform::Host host(context.notices);
   Encryption control(host);
-  const std::size_t shown = context.notices.shown().size();
+  const std::size_t shown = context.notices.count();
   const std::string output = control.EnCipherText(input, password);
   if (refused(context, shown)) return exit_refused;
   const std::size_t whole = password.size() + input.size();
@@ -107,7 +107,7 @@ int decipher(Context& context) {
   const std::string input = context.read_text();
   platform::Host host(context.notices);
   Encryption control(host);
-  const std::size_t shown = context.notices.shown().size();
+  const std::size_t shown = context.notices.count();
   const std::string output = control.DeCipherText(input, password);
   if (refused(context, shown)) return exit_refused;
   // Accepted: the cipher text began with the password block.

@@ -7,12 +7,19 @@
 namespace quillfern::cli {
 
 bool NoticeBox::showed(std::string_view text) const {
-  return std::any_of(shown_.begin(), shown_.end(),
-                     [&](const platform::Message& m) { return m.text == text; });
+  return std::any_of(distinct_.begin(), distinct_.end(),
+                     [&](const auto& entry) { return entry.first.text == text; });
 }
 
 int NoticeBox::present(const platform::Message& message) {
-  shown_.push_back(message);
+  ++count_;
+  auto it = std::find_if(distinct_.begin(), distinct_.end(),
+                         [&](const auto& entry) { return entry.first == message; });
+  if (it == distinct_.end()) {
+    distinct_.emplace_back(message, 1);
+  } else {
+    ++it->second;
+  }
   if (mode_ == NoticeMode::each) print(message, 1);
   return platform::answer_ok;
 }
@@ -37,17 +44,7 @@ void NoticeBox::print(const platform::Message& message, std::size_t count) const
 
 void NoticeBox::finish() {
   if (mode_ != NoticeMode::summary) return;
-  std::vector<std::pair<platform::Message, std::size_t>> distinct;
-  for (const auto& message : shown_) {
-    auto it = std::find_if(distinct.begin(), distinct.end(),
-                           [&](const auto& entry) { return entry.first == message; });
-    if (it == distinct.end()) {
-      distinct.emplace_back(message, 1);
-    } else {
-      ++it->second;
-    }
-  }
-  for (const auto& [message, count] : distinct) print(message, count);
+  for (const auto& [message, times] : distinct_) print(message, times);
 }
 
 }  // namespace quillfern::cli

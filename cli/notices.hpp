@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "quillfern/platform/codepage.hpp"
@@ -22,8 +24,10 @@ class NoticeBox final : public platform::MessageBox {
   void set_mode(NoticeMode mode) noexcept { mode_ = mode; }
   void set_encoding(CodePage encoding) noexcept { encoding_ = encoding; }
 
-  // Every message shown so far, in order.
-  [[nodiscard]] const std::vector<platform::Message>& shown() const noexcept { return shown_; }
+  // How many boxes were shown so far, and whether one had this text. Only
+  // the distinct messages are kept, with their counts, so that millions of
+  // notices cost no memory.
+  [[nodiscard]] std::size_t count() const noexcept { return count_; }
   [[nodiscard]] bool showed(std::string_view text) const;
 
   // Prints the summary when the mode asks for one.
@@ -37,7 +41,8 @@ class NoticeBox final : public platform::MessageBox {
 
   NoticeMode mode_;
   CodePage encoding_;
-  std::vector<platform::Message> shown_;
+  std::size_t count_ = 0;
+  std::vector<std::pair<platform::Message, std::size_t>> distinct_;
 };
 
 }  // namespace quillfern::cli

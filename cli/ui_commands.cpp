@@ -91,7 +91,7 @@ int open_link_command(Context& context) {
   platform::Host host(context.notices);
   ui::OpenLink link(host);
   link.ExecuteLink(targets.front(), show, folder);
-  return context.notices.shown().empty() ? exit_ok : exit_error;
+  return context.notices.count() == 0 ? exit_ok : exit_error;
 }
 
 }  // namespace
