@@ -10,6 +10,7 @@
 #include "cli/command.hpp"
 #include "cli/secrets.hpp"
 #include "quillfern/control/error.hpp"
+#include "quillfern/platform/ascii.hpp"
 #include "quillfern/version.hpp"
 
 namespace quillfern::cli {
@@ -22,13 +23,6 @@ std::vector<Command> build_table() {
     for (Command& command : family()) table.push_back(std::move(command));
   }
   return table;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 void write_out(std::string_view text) {
@@ -125,7 +119,7 @@ std::span<const Command> commands() {
 
 const Command* find_command(std::string_view name) {
   for (const Command& command : commands()) {
-    if (command.name == name || (!command.published.empty() && equal_ignoring_case(command.published, name))) {
+    if (command.name == name || (!command.published.empty() && ascii::equal_ignoring_case(command.published, name))) {
       return &command;
     }
   }

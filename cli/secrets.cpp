@@ -12,6 +12,7 @@
 
 #include "cli/command.hpp"
 #include "cli/io.hpp"
+#include "quillfern/platform/ascii.hpp"
 #include "quillfern/platform/secure_memory.hpp"
 #include <sys/stat.h>
 
@@ -96,13 +97,6 @@ std::optional<std::string> prompt(const char* question) {
   return answer;
 }
 
-int hex_value(char ch) {
-  if (ch >= '0' && ch <= '9') return ch - '0';
-  if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-  if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 std::vector<OptionSpec> password_options() {
@@ -130,7 +124,7 @@ std::string parse_hex_option(std::string_view option, std::string_view hex) {
       if (high >= 0) break;
       continue;
     }
-    int digit = hex_value(ch);
+    int digit = ascii::hex_digit_value(ch);
     if (digit < 0) {
       throw UsageError("--" + std::string(option) + " takes hexadecimal digits, not '" + ch + "'");
     }

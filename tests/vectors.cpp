@@ -4,6 +4,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "quillfern/platform/ascii.hpp"
+
 namespace quillfern::test {
 namespace {
 
@@ -17,13 +19,6 @@ std::string trim(const std::string& s) {
   if (b == std::string::npos) return {};
   std::size_t e = s.find_last_not_of(" \t\r");
   return s.substr(b, e - b + 1);
-}
-
-int hex_digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 }  // namespace
@@ -61,7 +56,7 @@ std::string decode_value(const std::string& text) {
       else if (e == 't') out += '\t';
       else if (e == 'r') out += '\r';
       else if (e == 'x') {
-        int h = hex_digit(text.at(i + 1)), l = hex_digit(text.at(i + 2));
+        int h = ascii::hex_digit_value(text.at(i + 1)), l = ascii::hex_digit_value(text.at(i + 2));
         if (h < 0 || l < 0) throw std::runtime_error("bad escape in " + text);
         out += static_cast<char>(h * 16 + l);
         i += 2;
@@ -73,7 +68,7 @@ std::string decode_value(const std::string& text) {
   int high = -1;
   for (char c : text) {
     if (std::isspace(static_cast<unsigned char>(c))) continue;
-    int d = hex_digit(c);
+    int d = ascii::hex_digit_value(c);
     if (d < 0) return text;  // a plain word or number
     if (high < 0) {
       high = d;

@@ -8,20 +8,10 @@
 #include <string>
 
 #include "quillfern/control/error.hpp"
+#include "quillfern/platform/ascii.hpp"
 
 namespace quillfern {
 namespace {
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // The number a text stands for, as the host reads numeric text: optional
 // blanks around a decimal number, or the words True and False.
@@ -30,8 +20,8 @@ double text_to_number(const std::string& text) {
   std::size_t end = text.find_last_not_of(" \t");
   if (begin == std::string::npos) throw Error(ErrorNumber::type_mismatch);
   std::string trimmed = text.substr(begin, end - begin + 1);
-  if (equal_ignoring_case(trimmed, "True")) return -1;
-  if (equal_ignoring_case(trimmed, "False")) return 0;
+  if (ascii::equal_ignoring_case(trimmed, "True")) return -1;
+  if (ascii::equal_ignoring_case(trimmed, "False")) return 0;
   const char* first = trimmed.c_str();
   char* stop = nullptr;
   double value = std::strtod(first, &stop);

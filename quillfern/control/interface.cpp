@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "quillfern/platform/ascii.hpp"
+
 namespace quillfern {
 namespace {
 
@@ -77,21 +79,13 @@ constexpr std::array<Operation, 18> table{{
        "overwrite and delete a file"),
 }};
 
-bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 }  // namespace
 
 std::span<const Operation> interface_table() noexcept { return table; }
 
 const Operation* find_operation(std::string_view name) noexcept {
   auto it = std::find_if(table.begin(), table.end(),
-                         [&](const Operation& o) { return equal_ignoring_case(o.name, name); });
+                         [&](const Operation& o) { return ascii::equal_ignoring_case(o.name, name); });
   return it == table.end() ? nullptr : &*it;
 }
 

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstdio>
 
+#include "quillfern/platform/ascii.hpp"
+
 namespace quillfern {
 namespace {
 
@@ -15,13 +17,6 @@ constexpr std::array<char16_t, 32> cp1252_high{
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
 };
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 std::string describe_char(char32_t ch) {
   char buffer[16];
@@ -60,13 +55,13 @@ std::string_view to_string(CodePage page) noexcept {
 
 std::optional<CodePage> parse_code_page(std::string_view name) noexcept {
   for (std::string_view alias : {"none", "raw"}) {
-    if (equal_ignoring_case(name, alias)) return CodePage::none;
+    if (ascii::equal_ignoring_case(name, alias)) return CodePage::none;
   }
   for (std::string_view alias : {"latin1", "latin-1", "iso-8859-1", "iso8859-1", "l1"}) {
-    if (equal_ignoring_case(name, alias)) return CodePage::latin1;
+    if (ascii::equal_ignoring_case(name, alias)) return CodePage::latin1;
   }
   for (std::string_view alias : {"cp1252", "windows-1252", "win1252", "1252"}) {
-    if (equal_ignoring_case(name, alias)) return CodePage::cp1252;
+    if (ascii::equal_ignoring_case(name, alias)) return CodePage::cp1252;
   }
   return std::nullopt;
 }

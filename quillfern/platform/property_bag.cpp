@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "quillfern/control/error.hpp"
+#include "quillfern/platform/ascii.hpp"
 
 namespace quillfern::platform {
 
@@ -87,13 +88,6 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-int hex_digit(char ch) {
-  if (ch >= '0' && ch <= '9') return ch - '0';
-  if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-  if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-  return -1;
-}
-
 std::optional<std::string> unquote(std::string_view s) {
   if (s.size() < 2 || s.front() != '"' || s.back() != '"') return std::nullopt;
   s = s.substr(1, s.size() - 2);
@@ -105,8 +99,8 @@ std::optional<std::string> unquote(std::string_view s) {
       continue;
     }
     if (s.size() - i < 4 || s[i + 1] != 'x') return std::nullopt;
-    int high = hex_digit(s[i + 2]);
-    int low = hex_digit(s[i + 3]);
+    int high = ascii::hex_digit_value(s[i + 2]);
+    int low = ascii::hex_digit_value(s[i + 3]);
     if (high < 0 || low < 0) return std::nullopt;
     out += static_cast<char>(high * 16 + low);
     i += 3;

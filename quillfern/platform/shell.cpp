@@ -13,19 +13,14 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "quillfern/platform/ascii.hpp"
+
 extern char** environ;
 
 namespace quillfern::platform {
 namespace {
 
 bool is_letter(char ch) { return std::isalpha(static_cast<unsigned char>(ch)) != 0; }
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 bool is_directory(const std::string& path) {
   struct stat info {};
@@ -113,7 +108,7 @@ bool is_address(std::string_view target) noexcept {
 bool is_web_address(std::string_view target) noexcept {
   if (!is_address(target)) return false;
   const std::string_view scheme = target.substr(0, target.find(':'));
-  return equal_ignoring_case(scheme, "http") || equal_ignoring_case(scheme, "https");
+  return ascii::equal_ignoring_case(scheme, "http") || ascii::equal_ignoring_case(scheme, "https");
 }
 
 PosixShell::~PosixShell() { reap(); }
@@ -123,7 +118,7 @@ std::int32_t PosixShell::open(std::string_view operation, std::string_view file,
                               std::int32_t /*show_command*/) noexcept {
   try {
     reap();
-    if (!operation.empty() && !equal_ignoring_case(operation, "open")) {
+    if (!operation.empty() && !ascii::equal_ignoring_case(operation, "open")) {
       return shell_result::no_association;
     }
     if (file.empty() || file.find('\0') != std::string_view::npos ||
