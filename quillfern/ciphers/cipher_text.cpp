@@ -1,4 +1,5 @@
 #include "quillfern/ciphers/cipher_text.hpp"
+#include "quillfern/platform/secure_memory.hpp"
 
 #include <algorithm>
 #include <cstring>
@@ -8,10 +9,6 @@ namespace quillfern::ciphers {
 namespace {
 
 enum class Direction { add, subtract };
-
-// Clears memory that held password codes. The call goes through a volatile
-// pointer, so the compiler cannot drop it as a store to dead memory.
-void* (*const volatile clear_memory)(void*, int, std::size_t) = std::memset;
 
 // The password repeated into one buffer of a few kilobytes (a whole number
 // of copies, unless the text is shorter), so that the codes are combined
@@ -27,7 +24,7 @@ class RepeatedPassword {
   }
   RepeatedPassword(const RepeatedPassword&) = delete;
   RepeatedPassword& operator=(const RepeatedPassword&) = delete;
-  ~RepeatedPassword() { clear_memory(codes_.data(), 0, codes_.size()); }
+  ~RepeatedPassword() { platform::secure_wipe(codes_); }
   [[nodiscard]] const unsigned char* data() const noexcept { return codes_.data(); }
   [[nodiscard]] std::size_t size() const noexcept { return codes_.size(); }
 
@@ -69,8 +66,6 @@ std::size_t combine(const unsigned char* in, std::size_t count, const RepeatedPa
   }
   return count;
 }
-
-void wipe(std::string& text) noexcept { clear_memory(text.data(), 0, text.size()); }
 
 const unsigned char* bytes(std::string_view text) noexcept {
   return reinterpret_cast<const unsigned char*>(text.data());
@@ -114,7 +109,7 @@ DeCipherResult decipher_text(std::string_view cipher, std::string_view password)
       combine<Direction::subtract>(bytes(cipher), head.size(), key,
                                    reinterpret_cast<unsigned char*>(head.data()));
   const bool accepted = head_done == lp && head == password;
-  wipe(head);
+  platform::secure_wipe(head);
   if (!accepted) {
     result.verdict = CipherVerdict::access_denied;
     return result;

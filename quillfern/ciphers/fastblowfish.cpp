@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "quillfern/ciphers/key_tables.hpp"
+#include "quillfern/platform/secure_memory.hpp"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -17,13 +18,6 @@
 
 namespace quillfern::ciphers {
 namespace {
-
-// Clears a buffer that held key material. The call goes through a volatile
-// pointer, so the compiler cannot drop it as a store to dead memory.
-void* (*const volatile clear_memory)(void*, int, std::size_t) = std::memset;
-void wipe(std::vector<std::uint8_t>& buffer) noexcept {
-  clear_memory(buffer.data(), 0, buffer.size());
-}
 
 // The code at 1-based `position` of `table`, or `keep` when there is none.
 inline std::uint32_t lookup_or(std::span<const std::uint8_t> table, std::uint32_t position,
@@ -234,9 +228,9 @@ std::string fast_blow_fish(XorKernel kernel, std::string_view text, std::string_
       combine(t, repeated.data() + offset, count);
       t += count;
     }
-    wipe(repeated);
+    platform::secure_wipe(repeated);
   }
-  clear_memory(buffer.data(), 0, buffer.size());
+  platform::secure_wipe(buffer.data(), buffer.size());
 
   // Fill positions hold spaces; their results are dropped, but a zero
   // among them is still told.
@@ -245,7 +239,7 @@ std::string fast_blow_fish(XorKernel kernel, std::string_view text, std::string_
       if ((32 ^ key_at(t)) == 0) on_zero(t + 1);
     }
   }
-  wipe(stream);
+  platform::secure_wipe(stream);
   return result;
 }
 

@@ -9,6 +9,7 @@
 
 #include "quillfern/control/error.hpp"
 #include "quillfern/platform/file_system.hpp"
+#include "quillfern/platform/secure_memory.hpp"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -113,14 +114,6 @@ __attribute__((target("avx2"))) void run_lanes_avx2(const unsigned char* in, uns
 #undef QF_AVX2
 #endif
 
-// Zeroes memory that held secrets, through a volatile pointer so that the
-// stores are not optimised away.
-template <typename T>
-void clear_secret(std::vector<T>& values) noexcept {
-  auto* bytes = reinterpret_cast<volatile unsigned char*>(values.data());
-  for (std::size_t i = 0; i < values.size() * sizeof(T); ++i) bytes[i] = 0;
-}
-
 // The input in blocks. A regular file is read through views of it (the
 // system maps its cached pages instead of copying them), up to the length
 // it had when it was opened; anything else is read until it ends.
@@ -183,10 +176,10 @@ std::uint32_t KeyStream::seeded_state(std::string_view password, std::uint32_t s
 }
 
 KeyStream::~KeyStream() {
-  clear_secret(skip_maps_);
-  clear_secret(lane_multipliers_);
-  clear_secret(lane_increments_);
-  clear_secret(phase_of_);
+  platform::secure_wipe(skip_maps_);
+  platform::secure_wipe(lane_multipliers_);
+  platform::secure_wipe(lane_increments_);
+  platform::secure_wipe(phase_of_);
   state_ = 0;
 }
 
@@ -237,7 +230,7 @@ KeyStream::KeyStream(std::string_view password, const BasicRandom& random)
     }
   }
   phases_ = phases;
-  clear_secret(leap);
+  platform::secure_wipe(leap);
 }
 
 void KeyStream::apply_bytes(const unsigned char* in, unsigned char* out, std::size_t size) noexcept {
