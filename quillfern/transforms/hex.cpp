@@ -74,12 +74,65 @@ void deconvert_portable(const unsigned char* in, std::size_t size, char* out) no
 // in the digit table with one byte shuffle: the lane's bytes are then the
 // two digits in output order.
 //
-// Decoding classifies every byte of a pair (digit value, is-a-digit,
-// is-blank) and combines the two bytes of each 16-bit lane (first character
-// in the low byte) with one multiply-add: value = a * weight + b, where a is
-// kept only when it is a digit, b only when it is a digit and a is a digit
-// or a blank, and the weight of a is 16 when b is a digit and 1 otherwise.
-// That is exactly read_pair() for every pair of bytes.
+// Decoding looks every character up by its two nibbles in 16-entry tables
+// (one byte shuffle each) and works on each pair as a 16-bit lane, first
+// character in the low byte:
+//   class   = class_high[c >> 4] & class_low[c & 15]: 1 a decimal digit,
+//             2 a letter digit, 4 a tab or line feed, 8 a blank, else 0;
+//   kind    = kind_of_class[class]: 1 a digit, 2 skipped, 0 anything else;
+//   value   = (c & 15) + letter_bias[c >> 4], right for every digit;
+//   index   = kind(a) + 4 * kind(b), one multiply-add per lane;
+//   weights = first_weight[index] for a, second_weight[index] for b;
+//   code    = value(a) * weight(a) + value(b) * weight(b), a multiply-add.
+// The weights carry the whole reading rule; pair_rule_holds() below checks
+// at compile time that this gives read_pair() for every pair of bytes.
+
+constexpr std::array<std::uint8_t, 16> class_high = {4, 0, 8, 1, 2, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+constexpr std::array<std::uint8_t, 16> class_low = {9, 3, 3, 3, 3, 3, 3, 1, 1, 5, 4, 0, 0, 0, 0, 0};
+constexpr std::array<std::uint8_t, 16> kind_of_class = {0, 1, 1, 0, 2, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0};
+constexpr std::array<std::uint8_t, 16> letter_bias = {0, 0, 0, 0, 9, 0, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+constexpr std::uint8_t kind_digit = 1;
+constexpr std::uint8_t kind_skipped = 2;
+
+// a is read when it is a digit, with weight 16 when b is one too; b is read
+// when it is a digit and a was a digit or skipped. Index 0 must weigh 0:
+// the high byte of every index lane is 0.
+constexpr std::array<std::uint8_t, 16> make_weights(bool first) {
+  std::array<std::uint8_t, 16> weights{};
+  for (std::uint8_t a = 0; a < 4; ++a) {
+    for (std::uint8_t b = 0; b < 4; ++b) {
+      std::uint8_t weight = 0;
+      if (first && a == kind_digit) weight = b == kind_digit ? 16 : 1;
+      if (!first && b == kind_digit && (a == kind_digit || a == kind_skipped)) weight = 1;
+      weights[static_cast<std::size_t>(a + 4 * b)] = weight;
+    }
+  }
+  return weights;
+}
+constexpr std::array<std::uint8_t, 16> first_weight = make_weights(true);
+constexpr std::array<std::uint8_t, 16> second_weight = make_weights(false);
+
+constexpr std::uint8_t kind_of(unsigned char ch) noexcept {
+  return kind_of_class[class_high[ch >> 4] & class_low[ch & 15]];
+}
+constexpr unsigned value_of(unsigned char ch) noexcept {
+  return static_cast<unsigned>((ch & 15) + letter_bias[ch >> 4]) & 0xFF;
+}
+
+constexpr bool pair_rule_holds() {
+  for (unsigned a = 0; a < 256; ++a) {
+    for (unsigned b = 0; b < 256; ++b) {
+      const auto ca = static_cast<unsigned char>(a);
+      const auto cb = static_cast<unsigned char>(b);
+      const std::size_t index = kind_of(ca) + 4u * kind_of(cb);
+      const unsigned code = value_of(ca) * first_weight[index] + value_of(cb) * second_weight[index];
+      if (code != static_cast<unsigned char>(read_pair(ca, cb))) return false;
+    }
+  }
+  return first_weight[0] == 0 && second_weight[0] == 0;
+}
+static_assert(pair_rule_holds(), "the vector tables must read every pair as the number reader does");
 
 #if QUILLFERN_HEX_X86
 
@@ -87,10 +140,21 @@ void deconvert_portable(const unsigned char* in, std::size_t size, char* out) no
 #define QF_TARGET_AVX2 __attribute__((target("avx2")))
 #define QF_TARGET_AVX512 __attribute__((target("avx512f,avx512bw")))
 
+QF_TARGET_SSSE3 inline __m128i load_table(const std::array<std::uint8_t, 16>& table) noexcept {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data()));
+}
+
+QF_TARGET_SSSE3 inline __m128i load_table(const std::array<char, 512>& pairs) noexcept {
+  // The first pair's row holds "00", "01", ... "0F": the second digits are
+  // the 16 digits in order.
+  alignas(16) char digits[16];
+  for (int k = 0; k < 16; ++k) digits[k] = pairs[static_cast<std::size_t>(2 * k + 1)];
+  return _mm_load_si128(reinterpret_cast<const __m128i*>(digits));
+}
+
 // 16 codes to 32 digits.
 QF_TARGET_SSSE3 void convert_ssse3(const unsigned char* in, std::size_t size, char* out) noexcept {
-  const __m128i table = _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B',
-                                      'C', 'D', 'E', 'F');
+  const __m128i table = load_table(digit_pairs);
   const __m128i nibble = _mm_set1_epi8(0x0F);
   std::size_t k = 0;
   for (; k + 16 <= size; k += 16) {
@@ -103,38 +167,62 @@ QF_TARGET_SSSE3 void convert_ssse3(const unsigned char* in, std::size_t size, ch
   convert_portable(in + k, size - k, out + 2 * k);
 }
 
-// 8 pairs in, 8 values in 16-bit lanes out.
-QF_TARGET_SSSE3 inline __m128i read_pairs_ssse3(__m128i ch) noexcept {
-  const __m128i digit = _mm_sub_epi8(ch, _mm_set1_epi8('0'));
-  const __m128i is_digit = _mm_cmpeq_epi8(_mm_min_epu8(digit, _mm_set1_epi8(9)), digit);
-  const __m128i letter = _mm_sub_epi8(_mm_or_si128(ch, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
-  const __m128i is_letter = _mm_cmpeq_epi8(_mm_min_epu8(letter, _mm_set1_epi8(5)), letter);
-  const __m128i is_hex = _mm_or_si128(is_digit, is_letter);
-  const __m128i value =
-      _mm_or_si128(_mm_and_si128(digit, is_digit),
-                   _mm_and_si128(_mm_add_epi8(letter, _mm_set1_epi8(10)), is_letter));
-  const __m128i is_blank =
-      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(ch, _mm_set1_epi8(' ')),
-                                _mm_cmpeq_epi8(ch, _mm_set1_epi8('\t'))),
-                   _mm_cmpeq_epi8(ch, _mm_set1_epi8('\n')));
-  const __m128i keep =
-      _mm_and_si128(is_hex, _mm_or_si128(_mm_set1_epi16(0x00FF),
-                                         _mm_slli_epi16(_mm_or_si128(is_hex, is_blank), 8)));
-  const __m128i weight = _mm_add_epi8(_mm_set1_epi16(0x0101),
-                                      _mm_and_si128(_mm_srli_epi16(is_hex, 8), _mm_set1_epi16(15)));
-  return _mm_maddubs_epi16(_mm_and_si128(value, keep), weight);
+// Outputs of this size and more are written around the caches (streaming
+// stores): they would not stay there anyway, and ordinary stores would
+// first read every destination line from memory.
+constexpr std::size_t stream_threshold = std::size_t{8} << 20;
+
+inline std::uintptr_t address(const void* p) noexcept { return reinterpret_cast<std::uintptr_t>(p); }
+// Bytes from p to the next multiple of `alignment`.
+inline std::size_t misalignment(const void* p, std::size_t alignment) noexcept {
+  return static_cast<std::size_t>((alignment - address(p) % alignment) % alignment);
+}
+
+// The decoding tables in registers of each width.
+struct Tables128 {
+  __m128i class_high, class_low, kind_of_class, letter_bias, first_weight, second_weight;
+};
+struct Tables256 {
+  __m256i class_high, class_low, kind_of_class, letter_bias, first_weight, second_weight;
+};
+struct Tables512 {
+  __m512i class_high, class_low, kind_of_class, letter_bias, first_weight, second_weight;
+};
+
+// 8 pairs in, 8 codes in 16-bit lanes out.
+QF_TARGET_SSSE3 inline __m128i read_pairs_ssse3(__m128i ch, const Tables128& t) noexcept {
+  const __m128i nibble = _mm_set1_epi8(0x0F);
+  const __m128i high = _mm_and_si128(_mm_srli_epi16(ch, 4), nibble);
+  const __m128i low = _mm_and_si128(ch, nibble);
+  const __m128i cls = _mm_and_si128(_mm_shuffle_epi8(t.class_high, high), _mm_shuffle_epi8(t.class_low, low));
+  const __m128i kind = _mm_shuffle_epi8(t.kind_of_class, cls);
+  const __m128i value = _mm_add_epi8(low, _mm_shuffle_epi8(t.letter_bias, high));
+  const __m128i index = _mm_maddubs_epi16(kind, _mm_set1_epi16(0x0401));
+  const __m128i weight = _mm_or_si128(_mm_shuffle_epi8(t.first_weight, index),
+                                      _mm_slli_epi16(_mm_shuffle_epi8(t.second_weight, index), 8));
+  return _mm_maddubs_epi16(value, weight);
+}
+
+QF_TARGET_SSSE3 Tables128 tables_ssse3() noexcept {
+  return {load_table(class_high),   load_table(class_low),    load_table(kind_of_class),
+          load_table(letter_bias), load_table(first_weight), load_table(second_weight)};
 }
 
 // 32 digits to 16 codes.
 QF_TARGET_SSSE3 void deconvert_ssse3(const unsigned char* in, std::size_t size, char* out) noexcept {
+  const Tables128 t = tables_ssse3();
   const std::size_t pairs = size / 2;
   std::size_t k = 0;
   for (; k + 16 <= pairs; k += 16) {
-    const __m128i first = read_pairs_ssse3(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * k)));
-    const __m128i second = read_pairs_ssse3(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * k + 16)));
+    const __m128i first = read_pairs_ssse3(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * k)), t);
+    const __m128i second = read_pairs_ssse3(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 2 * k + 16)), t);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(first, second));
   }
   deconvert_portable(in + 2 * k, size - 2 * k, out + k);
+}
+
+QF_TARGET_AVX2 inline __m256i broadcast_avx2(__m128i table) noexcept {
+  return _mm256_broadcastsi128_si256(table);
 }
 
 // 16 codes to 32 digits, through 16-bit lanes.
@@ -146,10 +234,19 @@ QF_TARGET_AVX2 inline __m256i digits_avx2(__m128i codes, __m256i table) noexcept
 }
 
 QF_TARGET_AVX2 void convert_avx2(const unsigned char* in, std::size_t size, char* out) noexcept {
-  const __m256i table = _mm256_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B',
-                                         'C', 'D', 'E', 'F', '0', '1', '2', '3', '4', '5', '6', '7',
-                                         '8', '9', 'A', 'B', 'C', 'D', 'E', 'F');
+  const __m256i table = broadcast_avx2(load_table(digit_pairs));
   std::size_t k = 0;
+  if (2 * size >= stream_threshold && address(out) % 2 == 0) {
+    k = (misalignment(out, 32)) / 2;
+    convert_ssse3(in, k, out);
+    for (; k + 32 <= size; k += 32) {
+      const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k));
+      const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k + 16));
+      _mm256_stream_si256(reinterpret_cast<__m256i*>(out + 2 * k), digits_avx2(first, table));
+      _mm256_stream_si256(reinterpret_cast<__m256i*>(out + 2 * k + 32), digits_avx2(second, table));
+    }
+    _mm_sfence();
+  }
   for (; k + 32 <= size; k += 32) {
     const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k));
     const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k + 16));
@@ -159,41 +256,49 @@ QF_TARGET_AVX2 void convert_avx2(const unsigned char* in, std::size_t size, char
   convert_ssse3(in + k, size - k, out + 2 * k);
 }
 
-QF_TARGET_AVX2 inline __m256i read_pairs_avx2(__m256i ch) noexcept {
-  const __m256i digit = _mm256_sub_epi8(ch, _mm256_set1_epi8('0'));
-  const __m256i is_digit = _mm256_cmpeq_epi8(_mm256_min_epu8(digit, _mm256_set1_epi8(9)), digit);
-  const __m256i letter =
-      _mm256_sub_epi8(_mm256_or_si256(ch, _mm256_set1_epi8(0x20)), _mm256_set1_epi8('a'));
-  const __m256i is_letter = _mm256_cmpeq_epi8(_mm256_min_epu8(letter, _mm256_set1_epi8(5)), letter);
-  const __m256i is_hex = _mm256_or_si256(is_digit, is_letter);
-  const __m256i value =
-      _mm256_or_si256(_mm256_and_si256(digit, is_digit),
-                      _mm256_and_si256(_mm256_add_epi8(letter, _mm256_set1_epi8(10)), is_letter));
-  const __m256i is_blank =
-      _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(ch, _mm256_set1_epi8(' ')),
-                                      _mm256_cmpeq_epi8(ch, _mm256_set1_epi8('\t'))),
-                      _mm256_cmpeq_epi8(ch, _mm256_set1_epi8('\n')));
-  const __m256i keep = _mm256_and_si256(
-      is_hex, _mm256_or_si256(_mm256_set1_epi16(0x00FF),
-                              _mm256_slli_epi16(_mm256_or_si256(is_hex, is_blank), 8)));
-  const __m256i weight =
-      _mm256_add_epi8(_mm256_set1_epi16(0x0101),
-                      _mm256_and_si256(_mm256_srli_epi16(is_hex, 8), _mm256_set1_epi16(15)));
-  return _mm256_maddubs_epi16(_mm256_and_si256(value, keep), weight);
+QF_TARGET_AVX2 inline __m256i read_pairs_avx2(__m256i ch, const Tables256& t) noexcept {
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
+  const __m256i high = _mm256_and_si256(_mm256_srli_epi16(ch, 4), nibble);
+  const __m256i low = _mm256_and_si256(ch, nibble);
+  const __m256i cls =
+      _mm256_and_si256(_mm256_shuffle_epi8(t.class_high, high), _mm256_shuffle_epi8(t.class_low, low));
+  const __m256i kind = _mm256_shuffle_epi8(t.kind_of_class, cls);
+  const __m256i value = _mm256_add_epi8(low, _mm256_shuffle_epi8(t.letter_bias, high));
+  const __m256i index = _mm256_maddubs_epi16(kind, _mm256_set1_epi16(0x0401));
+  const __m256i weight = _mm256_or_si256(_mm256_shuffle_epi8(t.first_weight, index),
+                                         _mm256_slli_epi16(_mm256_shuffle_epi8(t.second_weight, index), 8));
+  return _mm256_maddubs_epi16(value, weight);
 }
 
 QF_TARGET_AVX2 void deconvert_avx2(const unsigned char* in, std::size_t size, char* out) noexcept {
+  const Tables256 t{
+      broadcast_avx2(load_table(class_high)),   broadcast_avx2(load_table(class_low)),
+      broadcast_avx2(load_table(kind_of_class)), broadcast_avx2(load_table(letter_bias)),
+      broadcast_avx2(load_table(first_weight)), broadcast_avx2(load_table(second_weight))};
   const std::size_t pairs = size / 2;
-  std::size_t k = 0;
-  for (; k + 32 <= pairs; k += 32) {
-    const __m256i first = read_pairs_avx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * k)));
+  // The pack works per 128-bit half; the permute puts the quarters back in
+  // order.
+  auto block = [&](std::size_t k) QF_TARGET_AVX2 {
+    const __m256i first = read_pairs_avx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * k)), t);
     const __m256i second =
-        read_pairs_avx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * k + 32)));
-    // The pack works per 128-bit half; put the quarters back in order.
-    const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(first, second), 0xD8);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), packed);
+        read_pairs_avx2(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 2 * k + 32)), t);
+    return _mm256_permute4x64_epi64(_mm256_packus_epi16(first, second), 0xD8);
+  };
+  std::size_t k = 0;
+  if (pairs >= stream_threshold) {
+    k = misalignment(out, 32);
+    deconvert_ssse3(in, 2 * k, out);
+    for (; k + 32 <= pairs; k += 32) _mm256_stream_si256(reinterpret_cast<__m256i*>(out + k), block(k));
+    _mm_sfence();
   }
+  for (; k + 32 <= pairs; k += 32) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), block(k));
   deconvert_ssse3(in + 2 * k, size - 2 * k, out + k);
+}
+
+// The zero-masking forms throughout: the plain broadcast and permute start
+// from an undefined register, which some compilers flag as uninitialised.
+QF_TARGET_AVX512 inline __m512i broadcast_avx512(__m128i table) noexcept {
+  return _mm512_maskz_broadcast_i32x4(0xFFFF, table);
 }
 
 QF_TARGET_AVX512 inline __m512i digits_avx512(__m256i codes, __m512i table) noexcept {
@@ -204,11 +309,7 @@ QF_TARGET_AVX512 inline __m512i digits_avx512(__m256i codes, __m512i table) noex
 }
 
 QF_TARGET_AVX512 void convert_avx512(const unsigned char* in, std::size_t size, char* out) noexcept {
-  // The zero-masking forms: the plain ones start from an undefined
-  // register, which some compilers flag as uninitialised.
-  const __m512i table = _mm512_maskz_broadcast_i32x4(
-      0xFFFF,
-      _mm_setr_epi8('0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'));
+  const __m512i table = broadcast_avx512(load_table(digit_pairs));
   std::size_t k = 0;
   for (; k + 64 <= size; k += 64) {
     const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k));
@@ -216,37 +317,34 @@ QF_TARGET_AVX512 void convert_avx512(const unsigned char* in, std::size_t size, 
     _mm512_storeu_si512(out + 2 * k, digits_avx512(first, table));
     _mm512_storeu_si512(out + 2 * k + 64, digits_avx512(second, table));
   }
-  convert_ssse3(in + k, size - k, out + 2 * k);
+  convert_avx2(in + k, size - k, out + 2 * k);
 }
 
-QF_TARGET_AVX512 inline __m512i read_pairs_avx512(__m512i ch) noexcept {
-  constexpr __mmask64 first_of_pair = 0x5555555555555555ULL;
-  constexpr __mmask64 second_of_pair = 0xAAAAAAAAAAAAAAAAULL;
-  const __m512i digit = _mm512_sub_epi8(ch, _mm512_set1_epi8('0'));
-  const __mmask64 is_digit = _mm512_cmple_epu8_mask(digit, _mm512_set1_epi8(9));
-  const __m512i letter =
-      _mm512_sub_epi8(_mm512_or_si512(ch, _mm512_set1_epi8(0x20)), _mm512_set1_epi8('a'));
-  const __mmask64 is_letter = _mm512_cmple_epu8_mask(letter, _mm512_set1_epi8(5));
-  const __mmask64 is_hex = is_digit | is_letter;
-  const __mmask64 is_blank = _mm512_cmpeq_epi8_mask(ch, _mm512_set1_epi8(' ')) |
-                             _mm512_cmpeq_epi8_mask(ch, _mm512_set1_epi8('\t')) |
-                             _mm512_cmpeq_epi8_mask(ch, _mm512_set1_epi8('\n'));
-  const __m512i value = _mm512_mask_blend_epi8(
-      is_letter, digit, _mm512_add_epi8(letter, _mm512_set1_epi8(10)));
-  // Bit 2k is the first character of pair k, bit 2k+1 the second.
-  const __mmask64 keep = (is_hex & first_of_pair) | (is_hex & ((is_hex | is_blank) << 1) & second_of_pair);
-  const __mmask64 sixteen = (is_hex >> 1) & first_of_pair;
-  const __m512i weight = _mm512_mask_blend_epi8(sixteen, _mm512_set1_epi8(1), _mm512_set1_epi8(16));
-  return _mm512_maddubs_epi16(_mm512_maskz_mov_epi8(keep, value), weight);
+QF_TARGET_AVX512 inline __m512i read_pairs_avx512(__m512i ch, const Tables512& t) noexcept {
+  const __m512i nibble = _mm512_set1_epi8(0x0F);
+  const __m512i high = _mm512_and_si512(_mm512_srli_epi16(ch, 4), nibble);
+  const __m512i low = _mm512_and_si512(ch, nibble);
+  const __m512i cls =
+      _mm512_and_si512(_mm512_shuffle_epi8(t.class_high, high), _mm512_shuffle_epi8(t.class_low, low));
+  const __m512i kind = _mm512_shuffle_epi8(t.kind_of_class, cls);
+  const __m512i value = _mm512_add_epi8(low, _mm512_shuffle_epi8(t.letter_bias, high));
+  const __m512i index = _mm512_maddubs_epi16(kind, _mm512_set1_epi16(0x0401));
+  const __m512i weight = _mm512_or_si512(_mm512_shuffle_epi8(t.first_weight, index),
+                                         _mm512_slli_epi16(_mm512_shuffle_epi8(t.second_weight, index), 8));
+  return _mm512_maddubs_epi16(value, weight);
 }
 
 QF_TARGET_AVX512 void deconvert_avx512(const unsigned char* in, std::size_t size, char* out) noexcept {
+  const Tables512 t{
+      broadcast_avx512(load_table(class_high)),   broadcast_avx512(load_table(class_low)),
+      broadcast_avx512(load_table(kind_of_class)), broadcast_avx512(load_table(letter_bias)),
+      broadcast_avx512(load_table(first_weight)), broadcast_avx512(load_table(second_weight))};
   const __m512i order = _mm512_setr_epi64(0, 2, 4, 6, 1, 3, 5, 7);
   const std::size_t pairs = size / 2;
   std::size_t k = 0;
   for (; k + 64 <= pairs; k += 64) {
-    const __m512i first = read_pairs_avx512(_mm512_loadu_si512(in + 2 * k));
-    const __m512i second = read_pairs_avx512(_mm512_loadu_si512(in + 2 * k + 64));
+    const __m512i first = read_pairs_avx512(_mm512_loadu_si512(in + 2 * k), t);
+    const __m512i second = read_pairs_avx512(_mm512_loadu_si512(in + 2 * k + 64), t);
     // The pack works per 128-bit quarter; put the eighths back in order.
     const __m512i packed = _mm512_maskz_permutexvar_epi64(0xFF, order, _mm512_packus_epi16(first, second));
     _mm512_storeu_si512(out + k, packed);
