@@ -16,12 +16,14 @@ namespace {
 
 // ---- the portable kernel ---------------------------------------------------
 
+constexpr std::array<std::uint8_t, 16> digits = {'0', '1', '2', '3', '4', '5', '6', '7',
+                                                 '8', '9', 'A', 'B', 'C', 'D', 'E', 'F'};
+
 constexpr std::array<char, 512> make_digit_pairs() {
-  constexpr char digits[] = "0123456789ABCDEF";
   std::array<char, 512> pairs{};
   for (std::size_t code = 0; code < 256; ++code) {
-    pairs[2 * code] = digits[code >> 4];
-    pairs[2 * code + 1] = digits[code & 15];
+    pairs[2 * code] = static_cast<char>(digits[code >> 4]);
+    pairs[2 * code + 1] = static_cast<char>(digits[code & 15]);
   }
   return pairs;
 }
@@ -120,9 +122,19 @@ constexpr unsigned value_of(unsigned char ch) noexcept {
   return static_cast<unsigned>((ch & 15) + letter_bias[ch >> 4]) & 0xFF;
 }
 
+// Every character gets the kind read_pair() gives it and every digit its
+// value; then the weights reproduce read_pair() on every pair of a set that
+// holds each digit and a character of every other kind.
 constexpr bool pair_rule_holds() {
-  for (unsigned a = 0; a < 256; ++a) {
-    for (unsigned b = 0; b < 256; ++b) {
+  for (unsigned ch = 0; ch < 256; ++ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    const bool digit = digit_values[c] < 16;
+    if (kind_of(c) != (digit ? kind_digit : is_blank(c) ? kind_skipped : 0)) return false;
+    if (digit && value_of(c) != digit_values[c]) return false;
+  }
+  constexpr char sample[] = "0123456789ABCDEFabcdef \t\nZz@G/:\r&";
+  for (char a : sample) {
+    for (char b : sample) {
       const auto ca = static_cast<unsigned char>(a);
       const auto cb = static_cast<unsigned char>(b);
       const std::size_t index = kind_of(ca) + 4u * kind_of(cb);
@@ -144,17 +156,9 @@ QF_TARGET_SSSE3 inline __m128i load_table(const std::array<std::uint8_t, 16>& ta
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(table.data()));
 }
 
-QF_TARGET_SSSE3 inline __m128i load_table(const std::array<char, 512>& pairs) noexcept {
-  // The first pair's row holds "00", "01", ... "0F": the second digits are
-  // the 16 digits in order.
-  alignas(16) char digits[16];
-  for (int k = 0; k < 16; ++k) digits[k] = pairs[static_cast<std::size_t>(2 * k + 1)];
-  return _mm_load_si128(reinterpret_cast<const __m128i*>(digits));
-}
-
 // 16 codes to 32 digits.
 QF_TARGET_SSSE3 void convert_ssse3(const unsigned char* in, std::size_t size, char* out) noexcept {
-  const __m128i table = load_table(digit_pairs);
+  const __m128i table = load_table(digits);
   const __m128i nibble = _mm_set1_epi8(0x0F);
   std::size_t k = 0;
   for (; k + 16 <= size; k += 16) {
@@ -234,7 +238,7 @@ QF_TARGET_AVX2 inline __m256i digits_avx2(__m128i codes, __m256i table) noexcept
 }
 
 QF_TARGET_AVX2 void convert_avx2(const unsigned char* in, std::size_t size, char* out) noexcept {
-  const __m256i table = broadcast_avx2(load_table(digit_pairs));
+  const __m256i table = broadcast_avx2(load_table(digits));
   std::size_t k = 0;
   if (2 * size >= stream_threshold && address(out) % 2 == 0) {
     k = (misalignment(out, 32)) / 2;
@@ -309,7 +313,7 @@ QF_TARGET_AVX512 inline __m512i digits_avx512(__m256i codes, __m512i table) noex
 }
 
 QF_TARGET_AVX512 void convert_avx512(const unsigned char* in, std::size_t size, char* out) noexcept {
-  const __m512i table = broadcast_avx512(load_table(digit_pairs));
+  const __m512i table = broadcast_avx512(load_table(digits));
   std::size_t k = 0;
   for (; k + 64 <= size; k += 64) {
     const __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + k));
