@@ -33,7 +33,8 @@ std::string outcome(F&& call) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input input(data, size);
   const bool long_text = (input.byte() & 1) != 0;
-  const std::size_t length = long_text ? 32760 + input.byte() % 16 : input.byte();
+  std::size_t length = input.byte();
+  if (long_text) length = 32760 + length % 16;
   const std::string text = repeated(input.rest(), length);
 
   for (bool encode : {true, false}) {
