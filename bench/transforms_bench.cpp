@@ -77,8 +77,10 @@ void BM_DeConvertKernel(benchmark::State& state, HexKernel kernel) {
   set_bytes(state, out.size());
 }
 
-// The machine's ceiling: copying the same number of bytes the encoder
-// writes (twice its input) into a reused buffer.
+// The machine's ceiling: copying as many bytes as the encoder writes (twice
+// its input) into a reused buffer. From 16 MiB on the work runs at memory
+// speed; there a fresh result string also costs the operating system's
+// zeroing of every new page, which the Kernel rows leave out.
 void BM_MemoryCopyBaseline(benchmark::State& state) {
   const std::string from = random_bytes(2 * static_cast<std::size_t>(state.range(0)));
   std::string to(from.size(), '\0');
@@ -161,7 +163,7 @@ BENCHMARK_CAPTURE(BM_DeConvertKernel, portable, HexKernel::portable)->Arg(64 * K
 BENCHMARK_CAPTURE(BM_DeConvertKernel, ssse3, HexKernel::ssse3)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
 BENCHMARK_CAPTURE(BM_DeConvertKernel, avx2, HexKernel::avx2)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
 BENCHMARK_CAPTURE(BM_DeConvertKernel, avx512, HexKernel::avx512)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
-BENCHMARK(BM_MemoryCopyBaseline)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
+BENCHMARK(BM_MemoryCopyBaseline)->Arg(MiB)->Arg(16 * MiB);
 BENCHMARK(BM_ConvertByCharacter)->Arg(KiB)->Arg(MiB);
 BENCHMARK(BM_DeConvertByCharacter)->Arg(KiB)->Arg(MiB);
 BENCHMARK(BM_EasyCryptEnCode)->Arg(255)->Arg(32766);
