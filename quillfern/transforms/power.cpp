@@ -1,13 +1,27 @@
 #include "quillfern/transforms/power.hpp"
 
+#include <array>
+
 #include "quillfern/control/rules.hpp"
 
 namespace quillfern::transforms {
 namespace {
 
+// The refused values, all within 0..255: controls and blank, "=", "[", "]",
+// and 127..159 except 145 and 146.
+constexpr std::array<bool, 256> make_refused() {
+  std::array<bool, 256> refused{};
+  for (int value = 0; value < 256; ++value) {
+    refused[static_cast<std::size_t>(value)] =
+        value <= 32 || value == 61 || value == 91 || value == 93 || (value >= 127 && value <= 144) ||
+        (value >= 147 && value <= 159);
+  }
+  return refused;
+}
+constexpr std::array<bool, 256> refused = make_refused();
+
 constexpr bool rejected(std::int16_t value) noexcept {
-  return (value >= 0 && value <= 32) || value == 61 || value == 91 || value == 93 ||
-         (value >= 127 && value <= 144) || (value >= 147 && value <= 159);
+  return value >= 0 && value < 256 && refused[static_cast<std::size_t>(value)];
 }
 
 // The code of the character of `s` at 1-based `position`.

@@ -11,10 +11,11 @@ std::string seed_encryption(std::string_view text, std::string_view seed) {
   // before the counter's final step.
   if (seed.size() < text.size()) throw Error(ErrorNumber::invalid_call);
   rules::finish_loop16(n);
-  std::string result(text);
-  for (std::size_t k = 0; k < result.size(); ++k) {
-    result[k] = static_cast<char>(static_cast<unsigned char>(result[k]) ^ static_cast<unsigned char>(seed[k]));
-  }
+  std::string result(text.size(), '\0');
+  char* out = result.data();
+  const char* in = text.data();
+  const char* key = seed.data();
+  for (std::size_t k = 0; k < text.size(); ++k) out[k] = static_cast<char>(in[k] ^ key[k]);
   return result;
 }
 

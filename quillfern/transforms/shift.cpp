@@ -10,14 +10,18 @@ namespace {
 // The character-by-character loop fails at the first code whose shifted
 // value leaves 0..255, and only after the whole text at the counter's final
 // step; finding that code first keeps the errors in the same order.
-std::string shift(std::string_view text, unsigned char failing, unsigned char step) {
+std::string shift(std::string_view text, unsigned char failing, char step) {
   const std::int16_t n = rules::length16(text);
   if (std::memchr(text.data(), failing, text.size()) != nullptr) {
     throw Error(ErrorNumber::invalid_call);
   }
   rules::finish_loop16(n);
-  std::string result(text);
-  for (char& ch : result) ch = static_cast<char>(static_cast<unsigned char>(ch) + step);
+  // Written from the input directly: a copy first would cost more than
+  // the shift itself.
+  std::string result(text.size(), '\0');
+  char* out = result.data();
+  const char* in = text.data();
+  for (std::size_t k = 0; k < text.size(); ++k) out[k] = static_cast<char>(in[k] + step);
   return result;
 }
 
@@ -25,7 +29,6 @@ std::string shift(std::string_view text, unsigned char failing, unsigned char st
 
 std::string easy_crypt_encode(std::string_view text) { return shift(text, 255, 1); }
 
-// Adding 255 modulo 256 lowers every code by one; code 0 was refused.
-std::string easy_crypt_decode(std::string_view text) { return shift(text, 0, 255); }
+std::string easy_crypt_decode(std::string_view text) { return shift(text, 0, -1); }
 
 }  // namespace quillfern::transforms
