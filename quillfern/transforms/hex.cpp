@@ -119,7 +119,7 @@ constexpr std::uint8_t kind_of(unsigned char ch) noexcept {
   return kind_of_class[class_high[ch >> 4] & class_low[ch & 15]];
 }
 constexpr unsigned value_of(unsigned char ch) noexcept {
-  return static_cast<unsigned>((ch & 15) + letter_bias[ch >> 4]) & 0xFF;
+  return static_cast<unsigned>((ch & 15) + letter_bias[ch >> 4]);
 }
 
 // Every character gets the kind read_pair() gives it and every digit its
@@ -312,7 +312,10 @@ QF_TARGET_AVX512 inline __m512i digits_avx512(__m256i codes, __m512i table) noex
   return _mm512_shuffle_epi8(table, index);
 }
 
+// Outputs large enough to go around the caches run at memory speed, which
+// the AVX2 kernel's streaming stores already reach.
 QF_TARGET_AVX512 void convert_avx512(const unsigned char* in, std::size_t size, char* out) noexcept {
+  if (2 * size >= stream_threshold) return convert_avx2(in, size, out);
   const __m512i table = broadcast_avx512(load_table(digits));
   std::size_t k = 0;
   for (; k + 64 <= size; k += 64) {
@@ -339,6 +342,7 @@ QF_TARGET_AVX512 inline __m512i read_pairs_avx512(__m512i ch, const Tables512& t
 }
 
 QF_TARGET_AVX512 void deconvert_avx512(const unsigned char* in, std::size_t size, char* out) noexcept {
+  if (size / 2 >= stream_threshold) return deconvert_avx2(in, size, out);
   const Tables512 t{
       broadcast_avx512(load_table(class_high)),   broadcast_avx512(load_table(class_low)),
       broadcast_avx512(load_table(kind_of_class)), broadcast_avx512(load_table(letter_bias)),
