@@ -77,51 +77,100 @@ std::string read_all(const std::string& path) {
 }
 
 void write_all(const std::string& path, std::string_view data) {
+  OutputFile output(path);
+  output.write(data);
+  output.commit();
+}
+
+InputFile::InputFile(const std::string& path) {
   if (path.empty() || path == "-") {
-    write_fd(STDOUT_FILENO, data, "standard output");
+    fd_ = STDIN_FILENO;
+    name_ = "standard input";
+    return;
+  }
+  name_ = path;
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) throw IoError(system_message("cannot open", path, errno));
+  owned_ = true;
+  struct stat info {};
+  if (fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
+    ::close(fd_);
+    throw IoError("cannot read " + path + ": Is a directory");
+  }
+#ifdef POSIX_FADV_SEQUENTIAL
+  (void)::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+}
+
+InputFile::~InputFile() {
+  if (owned_) ::close(fd_);
+}
+
+std::size_t InputFile::read(char* data, std::size_t size) {
+  std::size_t filled = 0;
+  while (filled < size) {
+    ssize_t got = ::read(fd_, data + filled, size - filled);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw IoError(system_message("cannot read", name_, errno));
+    }
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  return filled;
+}
+
+OutputFile::OutputFile(const std::string& path) : path_(path) {
+  if (path.empty() || path == "-") {
+    fd_ = STDOUT_FILENO;
+    path_ = "standard output";
     return;
   }
   struct stat existing {};
   const bool exists = ::stat(path.c_str(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode)) {
     // Devices and pipes (/dev/null, a fifo) are written in place.
-    int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0) throw IoError(system_message("cannot open", path, errno));
-    try {
-      write_fd(fd, data, path);
-    } catch (...) {
-      ::close(fd);
-      throw;
-    }
-    ::close(fd);
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0) throw IoError(system_message("cannot open", path, errno));
+    owned_ = true;
     return;
   }
-
   std::string temp = path + ".XXXXXX";
   std::vector<char> name(temp.begin(), temp.end());
   name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) throw IoError(system_message("cannot create a file beside", path, errno));
-  temp.assign(name.data());
-  try {
-    write_fd(fd, data, path);
-    if (::fchmod(fd, exists ? (existing.st_mode & 07777) : new_file_mode()) != 0 ||
-        ::fsync(fd) != 0) {
-      throw IoError(system_message("cannot write", path, errno));
+  fd_ = ::mkstemp(name.data());
+  if (fd_ < 0) throw IoError(system_message("cannot create a file beside", path, errno));
+  owned_ = true;
+  temp_.assign(name.data());
+  mode_ = exists ? (existing.st_mode & 07777) : new_file_mode();
+}
+
+OutputFile::~OutputFile() {
+  if (owned_ && fd_ >= 0) ::close(fd_);
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+void OutputFile::write(std::string_view data) { write_fd(fd_, data, path_); }
+
+void OutputFile::commit() {
+  if (temp_.empty()) {
+    if (owned_) {
+      const int fd = fd_;
+      fd_ = -1;
+      if (::close(fd) != 0) throw IoError(system_message("cannot write", path_, errno));
     }
-    if (::close(fd) != 0) {
-      fd = -1;
-      throw IoError(system_message("cannot write", path, errno));
-    }
-    fd = -1;
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-      throw IoError(system_message("cannot replace", path, errno));
-    }
-  } catch (...) {
-    if (fd >= 0) ::close(fd);
-    ::unlink(temp.c_str());
-    throw;
+    return;
   }
+  if (::fchmod(fd_, static_cast<mode_t>(mode_)) != 0 || ::fsync(fd_) != 0) {
+    throw IoError(system_message("cannot write", path_, errno));
+  }
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) throw IoError(system_message("cannot write", path_, errno));
+  if (::rename(temp_.c_str(), path_.c_str()) != 0) {
+    throw IoError(system_message("cannot replace", path_, errno));
+  }
+  temp_.clear();
 }
 
 bool is_terminal(int fd) noexcept { return ::isatty(fd) == 1; }

@@ -1,8 +1,10 @@
-// Reading and writing whole texts for the command line: raw bytes from a
-// file or standard input, and results written either to standard output or
-// to a file that appears only when the whole result is ready.
+// Reading and writing texts for the command line: raw bytes from a file or
+// standard input, whole or in pieces, and results written either to
+// standard output or to a file that appears only when the whole result is
+// ready.
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -23,6 +25,48 @@ class IoError : public std::runtime_error {
 // that `path` is either untouched or complete. An existing file keeps its
 // permissions; a new one gets 0666 less the umask.
 void write_all(const std::string& path, std::string_view data);
+
+// A file, or standard input for "" and "-", read in pieces of any size.
+class InputFile {
+ public:
+  explicit InputFile(const std::string& path);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Fills `data` with up to `size` bytes; fewer only at the end of the
+  // input, 0 once it is exhausted.
+  [[nodiscard]] std::size_t read(char* data, std::size_t size);
+
+ private:
+  int fd_ = -1;
+  bool owned_ = false;
+  std::string name_;
+};
+
+// A result written in pieces, with the guarantee of write_all: standard
+// output for "" and "-", a device or pipe in place, and a regular file
+// through a temporary file beside it that commit() renames over it. An
+// output destroyed without commit() removes its temporary file, leaving
+// `path` as it was.
+class OutputFile {
+ public:
+  explicit OutputFile(const std::string& path);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  void write(std::string_view data);
+  // Flushes the result and puts it in place. Nothing may follow.
+  void commit();
+
+ private:
+  int fd_ = -1;
+  bool owned_ = false;  // a descriptor this object opened and must close
+  std::string path_;
+  std::string temp_;    // the temporary file, empty when writing in place
+  unsigned mode_ = 0;   // permissions the finished file gets
+};
 
 // True when the file descriptor is a terminal.
 [[nodiscard]] bool is_terminal(int fd) noexcept;

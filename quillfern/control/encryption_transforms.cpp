@@ -1,8 +1,11 @@
 // The control's character transforms, over the plain functions of
 // quillfern/transforms.
 #include "quillfern/control/encryption.hpp"
-#include "quillfern/control/error.hpp"
+#include "quillfern/transforms/hex.hpp"
 #include "quillfern/transforms/password.hpp"
+#include "quillfern/transforms/power.hpp"
+#include "quillfern/transforms/seed.hpp"
+#include "quillfern/transforms/shift.hpp"
 
 namespace quillfern {
 
@@ -16,24 +19,30 @@ void Encryption::DecryptPassword(const std::uint8_t& Number, const std::string& 
   OutPut = transforms::decrypt_password(Number, EncryptedPassword);
 }
 
-// Not yet part of this build: they report so instead of returning anything.
-void Encryption::convert(const std::string&, std::string&) {
-  throw Error(ErrorNumber::not_supported, "convert is not available yet");
+void Encryption::convert(const std::string& InPutString, std::string& OutPut) {
+  OutPut = transforms::convert(InPutString);
 }
-void Encryption::DeConvert(const std::string&, std::string&) {
-  throw Error(ErrorNumber::not_supported, "DeConvert is not available yet");
+
+void Encryption::DeConvert(const std::string& InPutString, std::string& OutPut) {
+  OutPut = transforms::deconvert(InPutString);
 }
-void Encryption::EasyCryptEnCode(const std::string&, std::string&) {
-  throw Error(ErrorNumber::not_supported, "EasyCryptEnCode is not available yet");
+
+void Encryption::EasyCryptEnCode(const std::string& InPutString, std::string& OutPut) {
+  OutPut = transforms::easy_crypt_encode(InPutString);
 }
-void Encryption::EasyCryptDeCode(const std::string&, std::string&) {
-  throw Error(ErrorNumber::not_supported, "EasyCryptDeCode is not available yet");
+
+void Encryption::EasyCryptDeCode(const std::string& InPutString, std::string& OutPut) {
+  OutPut = transforms::easy_crypt_decode(InPutString);
 }
-std::string Encryption::PowerEncryption(const std::string&) {
-  throw Error(ErrorNumber::not_supported, "PowerEncryption is not available yet");
+
+// Upper-cases as the host's code page does.
+std::string Encryption::PowerEncryption(const std::string& InPutString) {
+  return transforms::power_encryption(InPutString, host().code_page());
 }
-std::string Encryption::SeedEncryption(const std::string&, const std::string&) {
-  throw Error(ErrorNumber::not_supported, "SeedEncryption is not available yet");
+
+std::string Encryption::SeedEncryption(const std::string& InPutString,
+                                       const std::string& SeedPassword) {
+  return transforms::seed_encryption(InPutString, SeedPassword);
 }
 
 }  // namespace quillfern

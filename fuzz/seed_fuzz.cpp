@@ -1,0 +1,54 @@
+// The seed XOR cipher: the same result or error as the character loop, at
+// lengths up to past the 32767 limit (input and seed are repeated to the
+// lengths asked for); only errors 5 and 6; a success keeps the length and
+// the same seed restores the text.
+#include "fuzz_support.hpp"
+#include "quillfern/transforms/seed.hpp"
+#include "tests/reference/transforms_reference.hpp"
+
+using namespace quillfern;
+
+namespace {
+
+std::string repeated(const std::string& pattern, std::size_t length) {
+  std::string out(length, 'a');
+  if (!pattern.empty()) {
+    for (std::size_t k = 0; k < length; ++k) out[k] = pattern[k % pattern.size()];
+  }
+  return out;
+}
+
+template <typename F>
+std::string outcome(F&& call) {
+  try {
+    return "ok:" + call();
+  } catch (const Error& e) {
+    QF_FUZZ_CHECK(fuzz::error_is(e, {ErrorNumber::invalid_call, ErrorNumber::overflow}));
+    return "error " + std::to_string(e.code());
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  fuzz::Input input(data, size);
+  const bool long_text = (input.byte() & 1) != 0;
+  std::size_t length = input.byte();
+  if (long_text) length = 32760 + length % 16;
+  // The seed's length relative to the text: shorter, equal or longer.
+  const int delta = static_cast<int>(input.byte() % 7) - 3;
+  const std::size_t seed_length = static_cast<std::size_t>(std::max(0, static_cast<int>(length) + delta));
+  const std::string seed = repeated(input.text(64), seed_length);
+  const std::string text = repeated(input.rest(), length);
+
+  const std::string got = outcome([&] { return transforms::seed_encryption(text, seed); });
+  QF_FUZZ_CHECK(got == outcome([&] { return reference::seed_encryption(text, seed); }));
+  if (got == "error 6") QF_FUZZ_CHECK(text.size() > transforms::seed_max_length);
+  if (got == "error 5") QF_FUZZ_CHECK(seed.size() < text.size());
+  if (got.rfind("ok:", 0) == 0) {
+    const std::string result = got.substr(3);
+    QF_FUZZ_CHECK(result.size() == text.size());
+    QF_FUZZ_CHECK(transforms::seed_encryption(result, seed) == text);
+  }
+  return 0;
+}
