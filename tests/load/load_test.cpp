@@ -5,10 +5,22 @@
 // `./test.sh --thread`.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <thread>
 #include <vector>
 
+#include "quillfern/ciphers/cipher_text.hpp"
+#include "quillfern/ciphers/fastblowfish.hpp"
+#include "quillfern/ciphers/textbox.hpp"
 #include "quillfern/control/dispatcher.hpp"
+#include "quillfern/files/file_cipher.hpp"
+#include "quillfern/files/wipe.hpp"
+#include "quillfern/transforms/hex.hpp"
+#include "quillfern/transforms/power.hpp"
 #include "support.hpp"
 
 namespace quillfern {
@@ -103,6 +115,88 @@ TEST(Load, ManyControlsOnManyThreadsMatchASingleThreadedRun) {
     });
   }
   for (auto& worker : workers) worker.join();
+  for (int t = 0; t < threads; ++t) EXPECT_EQ(mismatches[static_cast<std::size_t>(t)], 0) << "thread " << t;
+}
+
+// The plain functions on large inputs, where their vector kernels and
+// shared constant tables are busiest: every thread must get the results of
+// a single-threaded run.
+TEST(Load, PlainFunctionsOnLargeInputsAreReentrant) {
+  const unsigned seed = test::test_seed();
+  SCOPED_TRACE("QUILLFERN_TEST_SEED=" + std::to_string(seed));
+  const std::string text = test::random_text(1 << 18, seed);
+  const std::string printable = test::random_text(1 << 16, seed + 1, 32, 126);
+  const std::string password = "Passw0rd";
+
+  auto run = [&] {
+    std::vector<std::string> out;
+    out.push_back(transforms::convert(text));
+    out.push_back(transforms::deconvert(out.back()));
+    out.push_back(transforms::power_encryption(printable.substr(0, 255), CodePage::cp1252));
+    out.push_back(ciphers::fast_blow_fish(text, password));
+    out.push_back(ciphers::encipher_text(printable, password).text);
+    out.push_back(ciphers::decipher_text(out.back(), password).text);
+    out.push_back(ciphers::text_box_crypt(printable, 3).text.value_or("(empty)"));
+    files::BasicRandom random;
+    out.push_back(files::encode_decode(text, password, random));
+    return out;
+  };
+  const std::vector<std::string> expected = run();
+
+  constexpr int threads = 6;
+  std::vector<int> mismatches(threads, 0);
+  std::vector<std::thread> workers;
+  for (int t = 0; t < threads; ++t) {
+    workers.emplace_back([&, t] {
+      for (int round = 0; round < 3; ++round) {
+        if (run() != expected) ++mismatches[static_cast<std::size_t>(t)];
+      }
+    });
+  }
+  for (auto& worker : workers) worker.join();
+  for (int t = 0; t < threads; ++t) EXPECT_EQ(mismatches[static_cast<std::size_t>(t)], 0) << "thread " << t;
+}
+
+// Controls on many threads encoding, decoding and wiping their own files
+// at once, each host with its own runtime: the generator is per runtime.
+TEST(Load, FileOperationsOnManyThreadsMatchASingleThreadedRun) {
+  const auto root = std::filesystem::temp_directory_path() /
+                    ("quillfern-load-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(root);
+  const std::string plain = test::random_text(300000, test::test_seed() + 7);
+  auto slurp = [](const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  auto work = [&](const std::filesystem::path& dir) {
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "plain", std::ios::binary) << plain;
+    platform::RecordingMessageBox box;
+    platform::Host host(box);
+    Encryption control(host);
+    const std::string in = (dir / "plain").string(), coded = (dir / "coded").string(),
+                      back = (dir / "back").string(), pw = "load test";
+    control.EncodeDecodeFile(in, coded, pw);
+    host.runtime().reset();
+    control.EncodeDecodeFile(coded, back, pw);
+    std::string result = slurp(coded);
+    const bool restored = slurp(back) == plain;
+    control.WipeFileClean(coded);
+    return std::make_pair(result, restored && !std::filesystem::exists(coded));
+  };
+  const auto expected = work(root / "single");
+  ASSERT_TRUE(expected.second);
+
+  constexpr int threads = 6;
+  std::vector<int> mismatches(threads, 0);
+  std::vector<std::thread> workers;
+  for (int t = 0; t < threads; ++t) {
+    workers.emplace_back([&, t] {
+      if (work(root / ("thread" + std::to_string(t))) != expected) ++mismatches[static_cast<std::size_t>(t)];
+    });
+  }
+  for (auto& worker : workers) worker.join();
+  std::filesystem::remove_all(root);
   for (int t = 0; t < threads; ++t) EXPECT_EQ(mismatches[static_cast<std::size_t>(t)], 0) << "thread " << t;
 }
 
