@@ -84,17 +84,17 @@ int encipher(Context& context) {
   if (output.size() < whole) {
     // The cipher stopped at the first code that, raised by the password
     // code aligned with it, would exceed 255.
+    // The message names positions, never a code of the password.
     const std::size_t at = output.size() + 1;
-    const int key = code_at(password, (at - 1) % password.size() + 1);
     std::string why = "encipher would cut the cipher text at position " + std::to_string(at) + " of " +
                       std::to_string(whole) + ": ";
     if (at <= password.size()) {
-      why += "password character " + std::to_string(at) + " has code " + std::to_string(key) +
-             ", and twice that exceeds 255, so none of the text would be kept";
+      why += "password character " + std::to_string(at) +
+             " has a code above 127, so none of the text would be kept";
     } else {
       const std::size_t i = at - password.size();
       why += "text character " + std::to_string(i) + " has code " + std::to_string(code_at(input, i)) +
-             ", and with the password code " + std::to_string(key) + " it exceeds 255";
+             ", and with the password code aligned with it the sum exceeds 255";
     }
     if (!allow_loss(context, why)) return exit_loss;
   }
@@ -114,11 +114,10 @@ int decipher(Context& context) {
   const std::size_t whole = input.size() - password.size();
   if (output.size() < whole) {
     const std::size_t at = password.size() + output.size() + 1;
-    const int key = code_at(password, (at - 1) % password.size() + 1);
     const std::string why = "decipher stopped at cipher position " + std::to_string(at) + " of " +
                             std::to_string(input.size()) + ": its code " +
-                            std::to_string(code_at(input, at)) + " is below the password code " +
-                            std::to_string(key) + ", so the cipher text is damaged";
+                            std::to_string(code_at(input, at)) +
+                            " is below the password code aligned with it, so the cipher text is damaged";
     if (!allow_loss(context, why)) return exit_loss;
   }
   context.write_text(output);
