@@ -57,6 +57,28 @@ std::vector<OptionSpec> all_options(const Command& command) {
   return specs;
 }
 
+// `text` broken into lines of at most `width` characters at spaces.
+std::string wrap(std::string_view text, std::size_t width) {
+  std::string out;
+  std::size_t column = 0;
+  while (!text.empty()) {
+    const std::size_t space = text.find(' ');
+    const std::string_view word = text.substr(0, space);
+    text = space == std::string_view::npos ? std::string_view{} : text.substr(space + 1);
+    if (column > 0 && column + 1 + word.size() > width) {
+      out += '\n';
+      column = 0;
+    } else if (column > 0) {
+      out += ' ';
+      ++column;
+    }
+    out += word;
+    column += word.size();
+  }
+  out += '\n';
+  return out;
+}
+
 std::string command_help(const Command& command) {
   std::string text = "usage: quillfern " + std::string(command.name);
   if (!command.synopsis.empty()) text += " " + std::string(command.synopsis);
@@ -64,7 +86,7 @@ std::string command_help(const Command& command) {
   if (!command.published.empty()) {
     text += "The control's operation: " + std::string(command.published) + ".\n";
   }
-  if (!command.description.empty()) text += "\n" + std::string(command.description) + "\n";
+  if (!command.description.empty()) text += "\n" + wrap(command.description, 76);
   text += "\noptions:\n";
   for (const OptionSpec& spec : all_options(command)) {
     std::string left = "  ";
