@@ -14,6 +14,15 @@ std::wstring widen(std::string_view ascii) { return std::wstring(ascii.begin(), 
 
 std::wstring class_key() { return L"CLSID\\" + widen(identity::class_guid); }
 
+// The library's version as the type library's registration writes it, in
+// hexadecimal: 34.0 is "22.0".
+std::wstring version_key() {
+  wchar_t version[16];
+  swprintf(version, 16, L"%x.%x", unsigned{identity::library_version_major},
+           unsigned{identity::library_version_minor});
+  return version;
+}
+
 LSTATUS set_value(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
   HKEY handle = nullptr;
   LSTATUS status = RegCreateKeyExW(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -38,10 +47,7 @@ LSTATUS delete_tree(const std::wstring& key) {
 HRESULT write_keys(const std::wstring& path) {
   const std::wstring clsid = class_key();
   const std::wstring prog_id = widen(identity::prog_id);
-  // The version as the type library's registration writes it: hexadecimal.
-  wchar_t version[16];
-  swprintf(version, 16, L"%x.%x", unsigned{identity::library_version_major},
-           unsigned{identity::library_version_minor});
+  const std::wstring version = version_key();
   const struct {
     std::wstring key;
     const wchar_t* name;
@@ -102,12 +108,19 @@ HRESULT unregister_server() noexcept {
     GUID library_id{};
     const std::wstring library_guid = widen(identity::library_guid);
     if (FAILED(CLSIDFromString(const_cast<LPOLESTR>(library_guid.c_str()), &library_id))) return E_UNEXPECTED;
+    // A library that is not registered (any more) is no failure here; the
+    // system answers differently for it, so look first.
+    HKEY registered = nullptr;
+    const std::wstring library_key = L"TypeLib\\" + library_guid + L"\\" + version_key();
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, library_key.c_str(), 0, KEY_READ, &registered) != ERROR_SUCCESS) {
+      return result;
+    }
+    RegCloseKey(registered);
     const SYSKIND kind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
     const HRESULT hr = UnRegisterTypeLib(library_id, identity::library_version_major,
                                          identity::library_version_minor,
                                          identity::library_locale, kind);
-    // A library that is not registered is no failure here.
-    if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_LIBNOTREGISTERED) result = hr;
+    if (FAILED(hr)) result = hr;
     return result;
   } catch (...) {
     return E_OUTOFMEMORY;
