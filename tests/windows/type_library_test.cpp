@@ -8,7 +8,6 @@
 #include <cctype>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -88,26 +87,40 @@ TEST(TypeLibrarySource, Identity) {
 TEST(TypeLibrarySource, OperationsInPublishedOrder) {
   const std::string block = block_after(idl_text(), "interface " + std::string(identity::interface_name) + " :");
   // Every operation: its id attribute, then its name and parameter list.
-  const std::regex method(R"(\[id\((0x[0-9a-fA-F]+)\)(, (propget|propput))?\]\s*HRESULT\s+(\w+)\(([^)]*)\))");
-  std::vector<std::smatch> found;
-  for (auto it = std::sregex_iterator(block.begin(), block.end(), method); it != std::sregex_iterator(); ++it) {
-    found.push_back(*it);
+  struct Declared {
+    std::string id, kind, name, params;
+  };
+  std::vector<Declared> found;
+  for (std::size_t at = block.find("[id("); at != std::string::npos; at = block.find("[id(", at + 1)) {
+    Declared d;
+    const auto id_end = block.find(')', at);
+    const auto attributes_end = block.find(']', at);
+    const auto name_start = block.find("HRESULT ", attributes_end) + 8;
+    const auto params_start = block.find('(', name_start);
+    const auto params_end = block.find(')', params_start);
+    ASSERT_NE(params_end, std::string::npos);
+    d.id = block.substr(at + 4, id_end - at - 4);
+    const std::string attributes = block.substr(id_end + 1, attributes_end - id_end - 1);
+    if (attributes.find("propget") != std::string::npos) d.kind = "propget";
+    if (attributes.find("propput") != std::string::npos) d.kind = "propput";
+    d.name = block.substr(name_start, params_start - name_start);
+    d.params = block.substr(params_start + 1, params_end - params_start - 1);
+    found.push_back(d);
   }
   const auto table = interface_table();
   ASSERT_EQ(found.size(), table.size());
   for (std::size_t i = 0; i < table.size(); ++i) {
     const Operation& op = table[i];
-    const std::smatch& m = found[i];
+    const Declared& d = found[i];
     SCOPED_TRACE(std::string(op.name));
-    EXPECT_EQ(m[4].str(), op.name);
-    EXPECT_EQ(std::stol(m[1].str(), nullptr, 16), op.dispid);
-    const std::string kind = m[3].str();
-    EXPECT_EQ(kind, op.kind == InvokeKind::property_get   ? "propget"
+    EXPECT_EQ(d.name, op.name);
+    EXPECT_EQ(std::stol(d.id, nullptr, 16), op.dispid);
+    EXPECT_EQ(d.kind, op.kind == InvokeKind::property_get   ? "propget"
                     : op.kind == InvokeKind::property_put ? "propput"
                                                           : "");
     if (op.kind != InvokeKind::method) continue;
     // Parameters by reference, in order, under their published names.
-    const std::string params = m[5].str();
+    const std::string& params = d.params;
     std::size_t at = 0;
     for (const Parameter& p : op.params()) {
       const std::string type = p.type == ValueType::byte ? "unsigned char*" : "BSTR*";

@@ -5,6 +5,7 @@
 
 #include "windows/platform/message_box_win32.hpp"
 #include "windows/platform/text_win32.hpp"
+#include "windows/platform/window_system_win32.hpp"
 
 namespace quillfern::server {
 namespace {
@@ -34,8 +35,16 @@ void release_module_reference() noexcept { --references; }
 bool module_in_use() noexcept { return references.load() != 0; }
 
 platform::Host& host() {
+  // The services are made before the host and so outlive it.
   static win32::Win32MessageBox box;
+#ifdef QUILLFERN_WIN32_WINDOW_SYSTEM
+  static win32::Win32WindowSystem windows;
+#endif
   static platform::Host the_host(box, win32::host_code_page());
+#ifdef QUILLFERN_WIN32_WINDOW_SYSTEM
+  static const bool lent = (the_host.set_window_system(windows), true);
+  (void)lent;
+#endif
   return the_host;
 }
 
