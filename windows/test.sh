@@ -105,7 +105,7 @@ run_client() {  # run_client DESCRIPTION ARGS...
   shift
   if output=$(wine ./quillfern_client.exe "$@" 2>&1); then
     pass
-    grep -E 'passed|type library for' <<<"$output" | tr -d '\r' | sed 's/^/  /'
+    grep -E 'passed|skipped|type library for' <<<"$output" | tr -d '\r' | sed 's/^/  /'
   else
     fail "$what"
     tr -d '\r' <<<"$output"

@@ -51,6 +51,9 @@ struct Input {
   std::vector<Variant> args;
   std::vector<FileState> files_before;
   std::vector<std::string> files_to_check;
+  // Round trips: the first argument is the previous case's result (or its
+  // output argument), or the first file is the previous case's second file.
+  enum class Chain { none, result, output, file } chain = Chain::none;
 };
 
 std::vector<Input> inputs(unsigned seed) {
@@ -76,6 +79,7 @@ std::vector<Input> inputs(unsigned seed) {
       {"convert", {text("Hello"), text(prior)}, {}, {}},
       {"convert", {text(""), text(prior)}, {}, {}},
       {"convert", {text(codes), text(prior)}, {}, {}},
+      {"DeConvert", {text(""), text(prior)}, {}, {}, Input::Chain::output},
       {"DeConvert", {text("48656C6C6F"), text(prior)}, {}, {}},
       {"DeConvert", {text("zz"), text(prior)}, {}, {}},
       {"DeConvert", {text(""), text(prior)}, {}, {}},
@@ -95,16 +99,24 @@ std::vector<Input> inputs(unsigned seed) {
       {"FastBlowFish", {text(""), text(prior), text("pw")}, {}, {}},
       {"FastBlowFish", {text(random_codes(generator, 300, 32, 126)), text(prior), text("password")}, {}, {}},
       {"FastBlowFish", {text(codes), text(prior), text("")}, {}, {}},
+      {"FastBlowFish", {text(random_codes(generator, 129, 0, 255)), text(prior), text("secret")}, {}, {}},
+      {"FastBlowFish", {text(""), text(prior), text("secret")}, {}, {}, Input::Chain::output},
       {"TextBoxCrypt", {text("Hello"), text("pw")}, {}, {}},
       {"TextBoxCrypt", {text(""), text("pw")}, {}, {}},
+      {"TextBoxCrypt", {text("Round trip"), text("pw")}, {}, {}},
+      {"TextBoxDeCrypt", {text(""), text("pw")}, {}, {}, Input::Chain::result},
       {"TextBoxDeCrypt", {text("Hello"), text("pw")}, {}, {}},
       {"TextBoxDeCrypt", {text(high), text("a much longer password")}, {}, {}},
       {"EnCipherText", {text("Hello"), text("pw")}, {}, {}},
       {"EnCipherText", {text("Hello"), text("")}, {}, {}},
+      {"EnCipherText", {text(random_codes(generator, 40, 32, 126)), text("pw")}, {}, {}},
+      {"DeCipherText", {text(""), text("pw")}, {}, {}, Input::Chain::result},
       {"DeCipherText", {text("Hello"), text("wrong")}, {}, {}},
       {"DeCipherText", {text(""), text("")}, {}, {}},
       {"EncodeDecodeFile", {text("qf_plain.bin"), text("qf_coded.bin"), text("pw")},
        {{"qf_plain.bin", random_codes(generator, 5000, 0, 255)}}, {"qf_plain.bin", "qf_coded.bin"}},
+      {"EncodeDecodeFile", {text("qf_coded.bin"), text("qf_back.bin"), text("pw")}, {{"qf_coded.bin", ""}},
+       {"qf_coded.bin", "qf_back.bin"}, Input::Chain::file},
       {"EncodeDecodeFile", {text("qf_missing.bin"), text("qf_out.bin"), text("pw")}, {},
        {"qf_missing.bin", "qf_out.bin"}},
       {"WipeFileClean", {text("qf_wipe.bin")}, {{"qf_wipe.bin", std::string(5000, 'w')}},
@@ -126,7 +138,18 @@ int main() {
   quillfern::Encryption control(host);
   std::cout << "# Cases for quillfern.dll with the answers of the Linux library; seed " << seed
             << "\n";
+  Case previous;
   for (Input& input : inputs(seed)) {
+    switch (input.chain) {
+      case Input::Chain::none: break;
+      case Input::Chain::result:
+        if (auto* text = std::get_if<std::string>(&previous.result)) input.args[0] = *text;
+        break;
+      case Input::Chain::output: input.args[0] = previous.after[1]; break;
+      case Input::Chain::file:
+        if (previous.files_after.size() > 1) input.files_before[0].content = previous.files_after[1].content.value_or("");
+        break;
+    }
     for (const FileState& file : input.files_before) {
       std::ofstream(file.name, std::ios::binary) << file.content.value_or("");
     }
@@ -150,6 +173,7 @@ int main() {
     }
     for (const FileState& file : c.files_after) std::filesystem::remove(file.name);
     std::cout << quillfern::wintest::format_case(c) << "\n";
+    previous = c;
   }
   return 0;
 }
