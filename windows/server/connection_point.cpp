@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "windows/server/enumerator.hpp"
+
 namespace quillfern::server {
 
 ConnectionPoint::ConnectionPoint(IConnectionPointContainer* owner, REFIID interface_id,
@@ -72,7 +74,14 @@ HRESULT ConnectionPoint::Unadvise(DWORD cookie) {
 HRESULT ConnectionPoint::EnumConnections(IEnumConnections** connections) {
   if (connections == nullptr) return E_POINTER;
   *connections = nullptr;
-  return E_NOTIMPL;
+  try {
+    std::vector<CONNECTDATA> data;
+    for (const Connection& c : connections_) data.push_back(CONNECTDATA{c.sink, c.cookie});
+    *connections = new Enumerator<IEnumConnections, CONNECTDATA>(IID_IEnumConnections, std::move(data));
+    return S_OK;
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
 }
 
 std::vector<IUnknown*> ConnectionPoint::sinks() const {

@@ -13,6 +13,7 @@
 #include "windows/platform/text_win32.hpp"
 #include "windows/server/automation.hpp"
 #include "windows/server/com_errors.hpp"
+#include "windows/server/enumerator.hpp"
 #include "windows/server/module.hpp"
 
 namespace quillfern::server {
@@ -403,7 +404,13 @@ HRESULT EncryptionObject::GetGUID(DWORD kind, GUID* guid) {
 HRESULT EncryptionObject::EnumConnectionPoints(IEnumConnectionPoints** points) {
   if (points == nullptr) return E_POINTER;
   *points = nullptr;
-  return E_NOTIMPL;
+  try {
+    std::vector<IConnectionPoint*> both{&events_, &property_notify_};
+    *points = new Enumerator<IEnumConnectionPoints, IConnectionPoint*>(IID_IEnumConnectionPoints, std::move(both));
+    return S_OK;
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
 }
 
 HRESULT EncryptionObject::FindConnectionPoint(REFIID riid, IConnectionPoint** point) {

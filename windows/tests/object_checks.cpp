@@ -239,9 +239,35 @@ void check_events() {
         "the point serves __Encryption");
   IConnectionPoint* none = nullptr;
   check(points->FindConnectionPoint(IID_IDispatch, &none) == CONNECT_E_NOCONNECTION, "no other outgoing interface");
+  IEnumConnectionPoints* all = nullptr;
+  check(SUCCEEDED(points->EnumConnectionPoints(&all)) && all != nullptr, "connection points can be listed");
+  if (all != nullptr) {
+    IConnectionPoint* listed[3] = {};
+    ULONG fetched = 0;
+    all->Next(3, listed, &fetched);
+    IID first{}, second{};
+    if (fetched == 2) {
+      listed[0]->GetConnectionInterface(&first);
+      listed[1]->GetConnectionInterface(&second);
+    }
+    check(fetched == 2 && first == DIID___Encryption && second == IID_IPropertyNotifySink,
+          "the points are __Encryption and IPropertyNotifySink");
+    for (ULONG i = 0; i < fetched; ++i) listed[i]->Release();
+    all->Release();
+  }
   EventSink sink;
   DWORD cookie = 0;
   check(SUCCEEDED(point->Advise(&sink, &cookie)), "a Hide handler can be advised");
+  IEnumConnections* connections = nullptr;
+  check(SUCCEEDED(point->EnumConnections(&connections)) && connections != nullptr, "connections can be listed");
+  if (connections != nullptr) {
+    CONNECTDATA data[2] = {};
+    ULONG fetched = 0;
+    connections->Next(2, data, &fetched);
+    check(fetched == 1 && data[0].dwCookie == cookie, "the one connection is the handler's");
+    for (ULONG i = 0; i < fetched; ++i) data[i].pUnk->Release();
+    connections->Release();
+  }
   check(SUCCEEDED(ole->DoVerb(OLEIVERB_HIDE, nullptr, nullptr, 0, nullptr, nullptr)) && sink.hides == 1,
         "hiding the control raises Hide once");
   ole_control->FreezeEvents(TRUE);
