@@ -126,14 +126,14 @@ for mode in vtable dispid name; do
   run_client "every case, $mode" cases "$mode" cases.txt
 done
 
-# The About window needs a display: a private Xvfb when there is one.
+# Windows need a display: a private Xvfb when there is one.
 if command -v Xvfb >/dev/null 2>&1; then
-  say "the About window on a virtual display"
+  say "in-place activation and the About window on a virtual display"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
   if [ -s "$work/display" ]; then
-    DISPLAY=":$(cat "$work/display")" run_client "the About window" about
+    DISPLAY=":$(cat "$work/display")" run_client "in-place activation and the About window" display
   else
     fail "Xvfb did not start"
   fi

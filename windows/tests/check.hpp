@@ -21,4 +21,7 @@ void check(bool ok, const std::string& what);
 // one control object.
 void check_object(const std::wstring& dll);
 
+// In-place activation in a container's window (needs a display).
+void check_embedding();
+
 }  // namespace quillfern::wintest

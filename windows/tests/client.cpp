@@ -5,7 +5,7 @@
 //   quillfern_client registered DLL                   the keys DllRegisterServer wrote
 //   quillfern_client object DLL                       persistence, events, drawing, errors, dispatch
 //   quillfern_client unregistered                     no key of the server is left
-//   quillfern_client about                            the About window (needs a display)
+//   quillfern_client display                          in-place activation and the About window (needs a display)
 //
 // Each prints one line per failed check and ends with "N passed, M failed";
 // the exit status is 0 only when nothing failed. Message boxes are written
@@ -757,7 +757,7 @@ int check_about() {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
-    std::printf("usage: quillfern_client cases|typelib|registered|object|unregistered|about ...\n");
+    std::printf("usage: quillfern_client cases|typelib|registered|object|unregistered|display ...\n");
     return 2;
   }
   CoInitialize(nullptr);
@@ -776,10 +776,11 @@ int wmain(int argc, wchar_t** argv) {
       check_object(arg);
     } else if (mode == L"unregistered") {
       check_unregistered();
-    } else if (mode == L"about") {
+    } else if (mode == L"display") {
+      check_embedding();
       check_about();
     } else {
-      std::printf("usage: quillfern_client cases|typelib|registered|object|unregistered|about ...\n");
+      std::printf("usage: quillfern_client cases|typelib|registered|object|unregistered|display ...\n");
       return 2;
     }
   } catch (const std::exception& error) {

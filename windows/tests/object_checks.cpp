@@ -472,6 +472,115 @@ void check_unloading(const std::wstring& dll) {
   check(can_unload() == S_OK, "without controls the module may unload");
 }
 
+
+// A container's site for one control: a client site that can take the
+// control in place, in a window of the container.
+struct Site final : IOleClientSite, IOleInPlaceSite {
+  HWND window = nullptr;
+  int activations = 0;
+  int deactivations = 0;
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (riid == IID_IUnknown || riid == IID_IOleClientSite) {
+      *object = static_cast<IOleClientSite*>(this);
+    } else if (riid == IID_IOleInPlaceSite || riid == IID_IOleWindow) {
+      *object = static_cast<IOleInPlaceSite*>(this);
+    } else {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  // IOleClientSite
+  HRESULT STDMETHODCALLTYPE SaveObject() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
+    *moniker = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** container) override {
+    *container = nullptr;
+    return E_NOINTERFACE;
+  }
+  HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+  // IOleWindow, IOleInPlaceSite
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
+    *out = window;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override {
+    ++activations;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
+                                             LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO) override {
+    *frame = nullptr;
+    *document = nullptr;
+    *position = RECT{10, 10, 202, 42};
+    *clip = *position;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override {
+    ++deactivations;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
+};
+
+}  // namespace
+
+// Sites the control in a window, activates it in place and hides it.
+void check_embedding() {
+  HWND container = CreateWindowExA(0, "STATIC", "container", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400,
+                                   200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  check(container != nullptr, "the container's window");
+  if (container == nullptr) return;
+  _Encryption* control = create();
+  auto* ole = query<IOleObject>(control, IID_IOleObject, "IOleObject");
+  auto* in_place = query<IOleInPlaceObject>(control, IID_IOleInPlaceObject, "IOleInPlaceObject");
+  Site site;
+  site.window = container;
+  ole->SetClientSite(&site);
+  IOleClientSite* got = nullptr;
+  check(SUCCEEDED(ole->GetClientSite(&got)) && got == &site, "the control keeps its client site");
+  RECT position{10, 10, 202, 42};
+  check(SUCCEEDED(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, container, &position)) &&
+            site.activations == 1,
+        "the control activates in place");
+  HWND face = nullptr;
+  check(SUCCEEDED(in_place->GetWindow(&face)) && face != nullptr && GetParent(face) == container &&
+            IsWindowVisible(face),
+        "its face is a visible child of the container's window");
+  RECT rect{};
+  if (face != nullptr) GetWindowRect(face, &rect);
+  check(rect.right - rect.left == 192 && rect.bottom - rect.top == 32, "the face takes the site's rectangle");
+  RECT moved{20, 20, 120, 60};
+  in_place->SetObjectRects(&moved, &moved);
+  if (face != nullptr) GetWindowRect(face, &rect);
+  check(rect.right - rect.left == 100 && rect.bottom - rect.top == 40, "the face follows SetObjectRects");
+  ole->DoVerb(OLEIVERB_HIDE, nullptr, &site, 0, container, nullptr);
+  check(face != nullptr && !IsWindowVisible(face), "hiding takes the face off the screen");
+  check(SUCCEEDED(in_place->InPlaceDeactivate()) && site.deactivations == 1 && !IsWindow(face),
+        "deactivating destroys the face and tells the site");
+  check(SUCCEEDED(ole->Close(OLECLOSE_NOSAVE)), "the control closes");
+  ole->SetClientSite(nullptr);
+  in_place->Release();
+  ole->Release();
+  control->Release();
+  DestroyWindow(container);
+}
+
+namespace {
 }  // namespace
 
 void check_object(const std::wstring& dll) {
