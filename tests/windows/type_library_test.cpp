@@ -1,0 +1,138 @@
+// The type library's source (windows/quillfern.idl) repeats the published
+// identity and the table of operations; these tests hold it to
+// quillfern/control/identity.hpp and interface.cpp on every build, so that
+// the Windows server cannot drift from the library's tables.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "quillfern/control/identity.hpp"
+#include "quillfern/control/interface.hpp"
+
+namespace quillfern {
+namespace {
+
+std::string idl_text() {
+  std::ifstream in(std::string(QUILLFERN_TEST_DATA) + "/../../windows/quillfern.idl");
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string upper(std::string_view text) {
+  std::string out(text);
+  for (char& ch : out) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  return out;
+}
+
+// The text of the block that follows `header` up to its closing "};".
+std::string block_after(const std::string& idl, const std::string& header) {
+  const auto start = idl.find(header);
+  if (start == std::string::npos) return {};
+  const auto end = idl.find("};", start);
+  return idl.substr(start, end - start);
+}
+
+// The attribute list just before `header`: "[ ... ]".
+std::string attributes_before(const std::string& idl, const std::string& header) {
+  const auto at = idl.find(header);
+  if (at == std::string::npos) return {};
+  const auto open = idl.rfind('[', idl.rfind(']', at));
+  return idl.substr(open, at - open);
+}
+
+std::string guid_attribute(std::string_view guid) {
+  return "uuid(" + upper(guid.substr(1, guid.size() - 2)) + ")";
+}
+
+TEST(TypeLibrarySource, Identity) {
+  const std::string idl = idl_text();
+  ASSERT_FALSE(idl.empty()) << "windows/quillfern.idl not found";
+  const std::string library = attributes_before(idl, "library " + std::string(identity::library_name));
+  EXPECT_NE(library.find(guid_attribute(identity::library_guid)), std::string::npos);
+  EXPECT_NE(library.find("version(" + std::to_string(identity::library_version_major) + "." +
+                         std::to_string(identity::library_version_minor) + ")"),
+            std::string::npos);
+  EXPECT_NE(library.find("lcid(" + std::to_string(identity::library_locale) + ")"), std::string::npos);
+  EXPECT_NE(library.find("helpstring(\"" + std::string(identity::library_help) + "\")"), std::string::npos);
+
+  const std::string control = attributes_before(idl, "coclass " + std::string(identity::class_name));
+  EXPECT_NE(control.find(guid_attribute(identity::class_guid)), std::string::npos);
+  EXPECT_NE(control.find("control"), std::string::npos);
+
+  const std::string iface = attributes_before(idl, "interface " + std::string(identity::interface_name) + " :");
+  EXPECT_NE(iface.find(guid_attribute(identity::interface_guid)), std::string::npos);
+  for (const char* flag : {"dual", "hidden", "nonextensible"}) {
+    EXPECT_NE(iface.find(flag), std::string::npos) << flag;
+  }
+
+  const std::string events = attributes_before(idl, "dispinterface " + std::string(identity::events_name) + " {");
+  EXPECT_NE(events.find(guid_attribute(identity::events_guid)), std::string::npos);
+  const std::string event_block = block_after(idl, "dispinterface " + std::string(identity::events_name) + " {");
+  EXPECT_NE(event_block.find("[id(0x0000000" + std::to_string(identity::hide_event_dispid) +
+                             "), helpstring(\"" + std::string(identity::hide_event_help) + "\")]"),
+            std::string::npos);
+  EXPECT_NE(event_block.find("void " + std::string(identity::hide_event_name) + "();"), std::string::npos);
+
+  const std::string coclass = block_after(idl, "coclass " + std::string(identity::class_name));
+  EXPECT_NE(coclass.find("[default] interface " + std::string(identity::interface_name) + ";"),
+            std::string::npos);
+  EXPECT_NE(coclass.find("[default, source] dispinterface " + std::string(identity::events_name) + ";"),
+            std::string::npos);
+}
+
+TEST(TypeLibrarySource, OperationsInPublishedOrder) {
+  const std::string block = block_after(idl_text(), "interface " + std::string(identity::interface_name) + " :");
+  // Every operation: its id attribute, then its name and parameter list.
+  struct Declared {
+    std::string id, kind, name, params;
+  };
+  std::vector<Declared> found;
+  for (std::size_t at = block.find("[id("); at != std::string::npos; at = block.find("[id(", at + 1)) {
+    Declared d;
+    const auto id_end = block.find(')', at);
+    const auto attributes_end = block.find(']', at);
+    const auto name_start = block.find("HRESULT ", attributes_end) + 8;
+    const auto params_start = block.find('(', name_start);
+    const auto params_end = block.find(')', params_start);
+    ASSERT_NE(params_end, std::string::npos);
+    d.id = block.substr(at + 4, id_end - at - 4);
+    const std::string attributes = block.substr(id_end + 1, attributes_end - id_end - 1);
+    if (attributes.find("propget") != std::string::npos) d.kind = "propget";
+    if (attributes.find("propput") != std::string::npos) d.kind = "propput";
+    d.name = block.substr(name_start, params_start - name_start);
+    d.params = block.substr(params_start + 1, params_end - params_start - 1);
+    found.push_back(d);
+  }
+  const auto table = interface_table();
+  ASSERT_EQ(found.size(), table.size());
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    const Operation& op = table[i];
+    const Declared& d = found[i];
+    SCOPED_TRACE(std::string(op.name));
+    EXPECT_EQ(d.name, op.name);
+    EXPECT_EQ(std::stol(d.id, nullptr, 16), op.dispid);
+    EXPECT_EQ(d.kind, op.kind == InvokeKind::property_get   ? "propget"
+                    : op.kind == InvokeKind::property_put ? "propput"
+                                                          : "");
+    if (op.kind != InvokeKind::method) continue;
+    // Parameters by reference, in order, under their published names.
+    const std::string& params = d.params;
+    std::size_t at = 0;
+    for (const Parameter& p : op.params()) {
+      const std::string type = p.type == ValueType::byte ? "unsigned char*" : "BSTR*";
+      const std::string expected = "[in, out] " + type + " " + std::string(p.name);
+      const auto where = params.find(expected, at);
+      EXPECT_NE(where, std::string::npos) << expected;
+      if (where != std::string::npos) at = where + expected.size();
+    }
+    const bool has_result = op.result != ValueType::none;
+    EXPECT_EQ(params.find("[out, retval]") != std::string::npos, has_result);
+  }
+}
+
+}  // namespace
+}  // namespace quillfern

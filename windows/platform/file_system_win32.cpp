@@ -1,0 +1,358 @@
+// The Win32 implementation of the file system interface: the C runtime's
+// descriptors for reading and writing (so that a File is a descriptor as on
+// POSIX systems), the system's calls for what the runtime lacks (mapping,
+// renaming over a file, attributes, file identity), and their failures
+// mapped onto the runtime's error numbers and from there, in the one shared
+// place, onto the platform's error numbers.
+#if __has_include("quillfern/platform/file_system.hpp")
+
+#include "quillfern/platform/file_system.hpp"
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "windows/platform/windows_api.hpp"
+
+namespace quillfern::platform {
+
+ErrorNumber file_error_number(int os_error, FileAccess access, bool folder_exists) noexcept {
+  switch (os_error) {
+    case ENOENT:
+      if (!folder_exists || access == FileAccess::create) return ErrorNumber::path_not_found;
+      return ErrorNumber::file_not_found;
+    case ENOTDIR:
+      return ErrorNumber::path_not_found;
+    case EACCES:
+    case EPERM:
+#ifdef EROFS
+    case EROFS:
+#endif
+      return ErrorNumber::permission_denied;
+    case ENOSPC:
+    case EFBIG:
+      return ErrorNumber::disk_full;
+    case EIO:
+      return ErrorNumber::device_io;
+    case ENAMETOOLONG:
+    case EINVAL:
+    case EBADF:
+      return ErrorNumber::bad_file_name;
+    default:
+      // A folder where a file was wanted, a file in use by another program:
+      // the file cannot be used as asked.
+      return ErrorNumber::path_file_access;
+  }
+}
+
+namespace {
+
+// The runtime's error number for a system error.
+int errno_of(DWORD error) noexcept {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+      return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      return EACCES;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return ENOSPC;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_INVALID_HANDLE:
+      return EINVAL;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return ENAMETOOLONG;
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+    case ERROR_GEN_FAILURE:
+      return EIO;
+    default:
+      return EBUSY;  // in use, locked: the file cannot be used as asked
+  }
+}
+
+std::string folder_of(const std::string& path) {
+  const auto slash = path.find_last_of("/\\");
+  if (slash == std::string::npos) {
+    return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) + "." : ".";
+  }
+  if (slash == 0 || (slash == 2 && path[1] == ':')) return path.substr(0, slash + 1);
+  return path.substr(0, slash);
+}
+
+bool is_folder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+HANDLE system_handle(int fd) noexcept { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
+
+// Volume and file index: what identifies a file whatever its name.
+void identify(HANDLE handle, FileInfo& info) noexcept {
+  BY_HANDLE_FILE_INFORMATION identity{};
+  if (handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &identity)) {
+    info.device = identity.dwVolumeSerialNumber;
+    info.inode = (std::uint64_t{identity.nFileIndexHigh} << 32) | identity.nFileIndexLow;
+  }
+}
+
+int open_checked(const std::string& path, int flags, FileAccess access) {
+  const int fd = _open(path.c_str(), flags | _O_BINARY | _O_NOINHERIT);
+  if (fd < 0) raise_file_error(errno, access, path);
+  return fd;
+}
+
+// Runs `body` with the descriptor's position at `offset` and puts the
+// position back afterwards.
+template <typename Body>
+std::size_t at_offset(int fd, std::uint64_t offset, const std::string& path, FileAccess access, Body&& body) {
+  const __int64 position = _lseeki64(fd, 0, SEEK_CUR);
+  if (position < 0 || _lseeki64(fd, static_cast<__int64>(offset), SEEK_SET) < 0) {
+    raise_file_error(errno, access, path);
+  }
+  const std::size_t done = body();
+  _lseeki64(fd, position, SEEK_SET);
+  return done;
+}
+
+constexpr unsigned chunk = 1u << 30;
+
+}  // namespace
+
+void raise_file_error(int os_error, FileAccess access, const std::string& path) {
+  const bool folder_exists = os_error != ENOENT || is_folder(folder_of(path));
+  std::string detail = path;
+  detail += ": ";
+  detail += std::strerror(os_error);
+  throw Error(file_error_number(os_error, access, folder_exists), detail);
+}
+
+FileInfo file_info(const std::string& path, bool follow_links) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    const int error = errno_of(GetLastError());
+    if (error == ENOENT) return {};
+    raise_file_error(error, FileAccess::read, path);
+  }
+  FileInfo info;
+  if (!follow_links && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    info.kind = FileKind::symlink;
+  } else if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    info.kind = FileKind::directory;
+  } else if ((data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+    info.kind = FileKind::other;
+  } else {
+    info.kind = FileKind::regular;
+  }
+  info.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  info.permissions = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+  HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  identify(handle, info);
+  if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  return info;
+}
+
+std::string final_target(const std::string& path) { return path; }
+
+FileView::FileView(FileView&& other) noexcept
+    : base_(std::exchange(other.base_, nullptr)),
+      length_(std::exchange(other.length_, 0)),
+      data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)) {}
+
+FileView& FileView::operator=(FileView&& other) noexcept {
+  if (this != &other) {
+    if (base_ != nullptr) UnmapViewOfFile(base_);
+    base_ = std::exchange(other.base_, nullptr);
+    length_ = std::exchange(other.length_, 0);
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+  }
+  return *this;
+}
+
+FileView::~FileView() {
+  if (base_ != nullptr) UnmapViewOfFile(base_);
+}
+
+FileView File::view(std::uint64_t offset, std::size_t size) const noexcept {
+  struct _stat64 st {};
+  if (size == 0 || _fstat64(handle_, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) return {};
+  const auto file_size = static_cast<std::uint64_t>(st.st_size);
+  if (offset >= file_size) return {};
+  if (size > file_size - offset) size = static_cast<std::size_t>(file_size - offset);
+  // Views start on the system's allocation granularity.
+  SYSTEM_INFO system{};
+  GetSystemInfo(&system);
+  const std::uint64_t granularity = system.dwAllocationGranularity;
+  const std::uint64_t start = offset / granularity * granularity;
+  const auto skip = static_cast<std::size_t>(offset - start);
+  HANDLE mapping = CreateFileMappingA(system_handle(handle_), nullptr, PAGE_READONLY, 0, 0, nullptr);
+  if (mapping == nullptr) return {};
+  void* base = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(start >> 32),
+                             static_cast<DWORD>(start & 0xFFFFFFFFu), size + skip);
+  CloseHandle(mapping);  // the view keeps the mapping alive
+  if (base == nullptr) return {};
+  return FileView(base, size + skip, skip);
+}
+
+File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)) {}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (handle_ >= 0) _close(handle_);
+    handle_ = std::exchange(other.handle_, -1);
+    path_ = std::move(other.path_);
+  }
+  return *this;
+}
+
+File::~File() {
+  if (handle_ >= 0) _close(handle_);
+}
+
+File File::open_read(const std::string& path) {
+  if (is_folder(path)) raise_file_error(EISDIR, FileAccess::read, path);
+  return File(open_checked(path, _O_RDONLY, FileAccess::read), path);
+}
+
+File File::open_write(const std::string& path) {
+  if (file_info(path, false).kind == FileKind::symlink || is_folder(path)) {
+    raise_file_error(EISDIR, FileAccess::write, path);
+  }
+  File file(open_checked(path, _O_WRONLY, FileAccess::read), path);
+  if (file.info().kind != FileKind::regular) raise_file_error(EISDIR, FileAccess::write, path);
+  return file;
+}
+
+File File::open_write_existing(const std::string& path) {
+  return File(open_checked(path, _O_WRONLY, FileAccess::read), path);
+}
+
+File File::create_beside(const std::string& path, std::string& temp_path) {
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%05x%03x", static_cast<unsigned>(GetCurrentProcessId() & 0xFFFFFu),
+                  static_cast<unsigned>((counter++ + GetTickCount()) & 0xFFFu));
+    std::string name = path + suffix;
+    const int fd = _open(name.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                         _S_IREAD | _S_IWRITE);
+    if (fd >= 0) {
+      temp_path = name;
+      return File(fd, name);
+    }
+    if (errno != EEXIST) raise_file_error(errno, FileAccess::create, path);
+  }
+  raise_file_error(EEXIST, FileAccess::create, path);
+}
+
+FileInfo File::info() const {
+  struct _stat64 st {};
+  if (_fstat64(handle_, &st) != 0) raise_file_error(errno, FileAccess::read, path_);
+  FileInfo info;
+  const auto type = st.st_mode & _S_IFMT;
+  info.kind = type == _S_IFREG ? FileKind::regular : type == _S_IFDIR ? FileKind::directory : FileKind::other;
+  info.size = static_cast<std::uint64_t>(st.st_size);
+  info.permissions = static_cast<std::uint32_t>(st.st_mode & 0777);
+  identify(system_handle(handle_), info);
+  return info;
+}
+
+std::size_t File::read(void* buffer, std::size_t size) {
+  auto* bytes = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    const auto ask = static_cast<unsigned>(std::min<std::size_t>(size - done, chunk));
+    const int got = _read(handle_, bytes + done, ask);
+    if (got < 0) raise_file_error(errno, FileAccess::read, path_);
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+std::size_t File::read_at(void* buffer, std::size_t size, std::uint64_t offset) {
+  return at_offset(handle_, offset, path_, FileAccess::read, [&] { return read(buffer, size); });
+}
+
+void File::write(const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const char*>(data);
+  while (size != 0) {
+    const auto ask = static_cast<unsigned>(std::min<std::size_t>(size, chunk));
+    const int put = _write(handle_, bytes, ask);
+    if (put < 0) raise_file_error(errno, FileAccess::write, path_);
+    if (put == 0) raise_file_error(ENOSPC, FileAccess::write, path_);
+    bytes += put;
+    size -= static_cast<std::size_t>(put);
+  }
+}
+
+void File::write_at(const void* data, std::size_t size, std::uint64_t offset) {
+  at_offset(handle_, offset, path_, FileAccess::write, [&] {
+    write(data, size);
+    return size;
+  });
+}
+
+void File::start_writeback(std::uint64_t, std::uint64_t) noexcept {}
+
+void File::sync() {
+  // Pipes and consoles cannot be flushed to a device; nothing is lost.
+  if (_commit(handle_) != 0 && errno != EINVAL && errno != EBADF) {
+    raise_file_error(errno, FileAccess::write, path_);
+  }
+}
+
+void File::set_permissions(std::uint32_t permissions) {
+  // Windows keeps one permission bit: read-only.
+  const int mode = (permissions & 0200) != 0 ? (_S_IREAD | _S_IWRITE) : _S_IREAD;
+  if (_chmod(path_.c_str(), mode) != 0) raise_file_error(errno, FileAccess::write, path_);
+}
+
+void File::close() {
+  if (handle_ < 0) return;
+  const int fd = std::exchange(handle_, -1);
+  if (_close(fd) != 0) raise_file_error(errno, FileAccess::write, path_);
+}
+
+void rename_file(const std::string& from, const std::string& to) {
+  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    raise_file_error(errno_of(GetLastError()), FileAccess::remove, to);
+  }
+}
+
+void remove_file(const std::string& path) {
+  if (_unlink(path.c_str()) != 0) raise_file_error(errno, FileAccess::remove, path);
+}
+
+void remove_file_quietly(const std::string& path) noexcept { _unlink(path.c_str()); }
+
+void make_writable(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) raise_file_error(errno_of(GetLastError()), FileAccess::read, path);
+  if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return;
+  if (!SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY))) {
+    raise_file_error(errno_of(GetLastError()), FileAccess::write, path);
+  }
+}
+
+std::uint32_t new_file_permissions() noexcept { return 0666; }
+
+}  // namespace quillfern::platform
+
+#endif

@@ -1,0 +1,52 @@
+#include "windows/server/class_factory.hpp"
+
+#include <new>
+
+#include "windows/server/encryption_object.hpp"
+#include "windows/server/module.hpp"
+
+namespace quillfern::server {
+
+// The class object is static: its references only keep the module loaded.
+HRESULT ClassFactory::QueryInterface(REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+    *object = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG ClassFactory::AddRef() {
+  add_module_reference();
+  return 2;
+}
+
+ULONG ClassFactory::Release() {
+  release_module_reference();
+  return 1;
+}
+
+HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+  auto* control = new (std::nothrow) EncryptionObject();
+  if (control == nullptr) return E_OUTOFMEMORY;
+  const HRESULT hr = control->QueryInterface(riid, object);
+  control->Release();  // the creator's reference; QueryInterface added its own
+  return hr;
+}
+
+HRESULT ClassFactory::LockServer(BOOL lock) {
+  if (lock) {
+    add_module_reference();
+  } else {
+    release_module_reference();
+  }
+  return S_OK;
+}
+
+}  // namespace quillfern::server

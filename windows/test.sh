@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# The Windows build and its tests under Wine (run by ./test.sh --windows).
+#
+#  1. builds the expected answers with the library for this machine;
+#  2. cross-compiles quillfern.dll for x86_64 (with the test client) and
+#     for i686 with MinGW-w64;
+#  3. checks both DLLs with the MinGW tools: the four exports, no compiler
+#     runtime DLL among the imports, the embedded type library;
+#  4. in a fresh Wine prefix: registers the x86_64 DLL with regsvr32, runs
+#     the client (registry keys, type library, control object, every case
+#     through the table of operations, by dispatch id and by name) and the
+#     VBScript test under cscript, reads the i686 type library back,
+#     unregisters and checks that the registry is as it was before.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+failures=0
+passes=0
+
+say() { echo "windows: $*"; }
+pass() { passes=$((passes + 1)); }
+fail() { failures=$((failures + 1)); echo "FAIL: $*"; }
+expect() {  # expect DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@"; then pass; else fail "$what"; fi
+}
+
+"$root/scripts/deps.sh" build windows
+
+# ---- builds -----------------------------------------------------------------
+build_project() {  # build_project DIR SOURCE [CMAKE ARGS...]
+  local dir=$1 source=$2
+  shift 2
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$source" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  fi
+  cmake --build "$dir" -j "$jobs"
+}
+say "building the expected answers (Linux library)"
+build_project "$root/build/windows-expected" "$root/windows/tests/host"
+say "building quillfern.dll for x86_64"
+build_project "$root/build/windows-x86_64" "$root/windows" \
+  -DCMAKE_TOOLCHAIN_FILE="$root/windows/cmake/mingw-x86_64.cmake"
+say "building quillfern.dll for i686"
+build_project "$root/build/windows-i686" "$root/windows" \
+  -DCMAKE_TOOLCHAIN_FILE="$root/windows/cmake/mingw-i686.cmake" -DQUILLFERN_WINDOWS_CLIENT=OFF
+
+dll64="$root/build/windows-x86_64/quillfern.dll"
+dll32="$root/build/windows-i686/quillfern.dll"
+client="$root/build/windows-x86_64/quillfern_client.exe"
+
+# ---- the DLLs, read with the MinGW tools --------------------------------------
+check_image() {  # check_image ARCH DLL FORMAT
+  local arch=$1 dll=$2 format=$3 dump exports
+  dump=$("$arch-w64-mingw32-objdump" -p "$dll")
+  expect "$arch: file format $format" grep -q "file format $format" <<<"$dump"
+  exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" |
+    grep -E '^\s*\[ *[0-9]+\] ' | awk '{print $NF}' | sort | tr '\n' ' ')
+  expect "$arch: exports are the four server entry points (got: $exports)" \
+    test "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer "
+  local imports
+  imports=$(grep 'DLL Name:' <<<"$dump" | awk '{print tolower($3)}' | sort | tr '\n' ' ')
+  expect "$arch: no compiler runtime DLL is imported (imports: $imports)" \
+    bash -c "! grep -Eq 'libgcc|libstdc|libwinpthread' <<<'$imports'"
+  # The type library resource starts with the MSFT signature of a type library.
+  expect "$arch: the type library is embedded" grep -aq "MSFT" "$dll"
+  expect "$arch: the type library carries the library's help string" \
+    grep -aq "Quillfern OCX Encryption Oldvane" "$dll"
+}
+check_image x86_64 "$dll64" pei-x86-64
+check_image i686 "$dll32" pei-i386
+
+# ---- Wine -----------------------------------------------------------------------
+work=$(mktemp -d)
+prefix="$work/prefix"
+cleanup() {
+  WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
+unset DISPLAY WAYLAND_DISPLAY
+say "preparing a fresh Wine prefix"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+
+# The keys of the classes hive, without their time stamps.
+classes_keys() {
+  wineserver -w
+  grep -a '^\[Software\\\\Classes' "$prefix/system.reg" | sed 's/\] [0-9]*$/]/' | sort
+}
+classes_keys >"$work/keys-before"
+
+mkdir -p "$work/run"
+cp "$dll64" "$client" "$work/run/"
+cp "$dll32" "$work/run/quillfern32.dll"
+cd "$work/run"
+"$root/build/windows-expected/quillfern_expected" >cases.txt
+dll_w=$(winepath -w "$work/run/quillfern.dll")
+dll32_w=$(winepath -w "$work/run/quillfern32.dll")
+
+run_client() {  # run_client DESCRIPTION ARGS...
+  local what=$1 output
+  shift
+  if output=$(wine ./quillfern_client.exe "$@" 2>&1); then
+    pass
+    grep -E 'passed|skipped|type library for' <<<"$output" | tr -d '\r' | sed 's/^/  /'
+  else
+    fail "$what"
+    tr -d '\r' <<<"$output"
+  fi
+}
+
+say "registering with regsvr32"
+expect "regsvr32 registers the server" wine regsvr32 /s "$dll_w"
+classes_keys >"$work/keys-registered"
+say "keys written by the server:"
+comm -13 "$work/keys-before" "$work/keys-registered" | sed 's/^/  /'
+
+run_client "the registry keys" registered "$dll_w"
+run_client "the type library" typelib "$dll_w"
+run_client "the i686 type library" typelib "$dll32_w"
+run_client "the control object" object "$dll_w"
+for mode in vtable dispid name; do
+  run_client "every case, $mode" cases "$mode" cases.txt
+done
+
+# Windows need a display: a private Xvfb when there is one.
+if command -v Xvfb >/dev/null 2>&1; then
+  say "in-place activation and the About window on a virtual display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+  if [ -s "$work/display" ]; then
+    DISPLAY=":$(cat "$work/display")" run_client "in-place activation and the About window" display
+  else
+    fail "Xvfb did not start"
+  fi
+  wineserver -k >/dev/null 2>&1 || true
+  kill "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
+fi
+
+say "VBScript under cscript"
+export QUILLFERN_MESSAGE_LOG=qf_messages.log
+if output=$(wine cscript //nologo "$(winepath -w "$root/windows/tests/encryption_test.vbs")" cases.txt 2>&1); then
+  pass
+  tr -d '\r' <<<"$output" | sed 's/^/  /'
+else
+  fail "the VBScript test"
+  tr -d '\r' <<<"$output"
+fi
+unset QUILLFERN_MESSAGE_LOG
+
+say "unregistering"
+classes_keys >"$work/keys-in-use"
+expect "regsvr32 /u unregisters the server" wine regsvr32 /u /s "$dll_w"
+run_client "no key is left" unregistered
+classes_keys >"$work/keys-after"
+# What unregistering removed is exactly what registering wrote (the system
+# adds keys of its own meanwhile, for the script engines it loaded).
+comm -13 "$work/keys-before" "$work/keys-registered" >"$work/written"
+comm -23 "$work/keys-in-use" "$work/keys-after" >"$work/removed"
+comm -13 "$work/keys-in-use" "$work/keys-after" >"$work/added"
+if diff -u "$work/written" "$work/removed" && [ ! -s "$work/added" ]; then
+  pass
+else
+  fail "unregistering removes exactly the keys that registering wrote"
+  cat "$work/added"
+fi
+expect "unregistering twice is no failure" wine regsvr32 /u /s "$dll_w"
+
+echo "windows: $passes passed, $failures failed"
+[ "$failures" -eq 0 ]
