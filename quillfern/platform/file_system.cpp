@@ -51,6 +51,26 @@ ErrorNumber file_error_number(int os_error, FileAccess access, bool folder_exist
 
 namespace {
 
+// The test seam's hook of this thread; see set_system_call_hook().
+thread_local SystemCallHook* call_hook = nullptr;
+
+// Whether the hook fails `call`, errno then saying why; it may shorten
+// `size`, never to nothing.
+bool hook_fails(SystemCall call, std::size_t& size) noexcept {
+  if (call_hook == nullptr) [[likely]] return false;
+  const std::size_t asked = size;
+  const int error = call_hook->before(call, size);
+  if (size == 0 || size > asked) size = asked;
+  if (error == 0) return false;
+  errno = error;
+  return true;
+}
+
+bool hook_fails(SystemCall call) noexcept {
+  std::size_t none = 0;
+  return hook_fails(call, none);
+}
+
 std::string folder_of(const std::string& path) {
   const auto slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -78,7 +98,7 @@ FileInfo info_from(const struct stat& st) {
 
 int open_checked(const std::string& path, int flags, FileAccess access) {
   for (;;) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    const int fd = hook_fails(SystemCall::open) ? -1 : ::open(path.c_str(), flags | O_CLOEXEC);
     if (fd >= 0) return fd;
     if (errno != EINTR) raise_file_error(errno, access, path);
   }
@@ -96,7 +116,9 @@ void raise_file_error(int os_error, FileAccess access, const std::string& path) 
 
 FileInfo file_info(const std::string& path, bool follow_links) {
   struct stat st {};
-  const int result = follow_links ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+  const int result = hook_fails(SystemCall::stat) ? -1
+                     : follow_links          ? ::stat(path.c_str(), &st)
+                                             : ::lstat(path.c_str(), &st);
   if (result != 0) {
     if (errno == ENOENT) return {};
     raise_file_error(errno, FileAccess::read, path);
@@ -142,7 +164,7 @@ FileView::~FileView() {
 
 FileView File::view(std::uint64_t offset, std::size_t size) const noexcept {
   struct stat st {};
-  if (size == 0 || ::fstat(handle_, &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  if (size == 0 || hook_fails(SystemCall::map) || ::fstat(handle_, &st) != 0 || !S_ISREG(st.st_mode)) return {};
   const auto file_size = static_cast<std::uint64_t>(st.st_size);
   if (offset >= file_size) return {};
   if (size > file_size - offset) size = static_cast<std::size_t>(file_size - offset);
@@ -189,18 +211,22 @@ File File::open_write_existing(const std::string& path) {
 }
 
 File File::create_beside(const std::string& path, std::string& temp_path) {
-  std::string pattern = path + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) raise_file_error(errno, FileAccess::create, path);
-  temp_path.assign(name.data());
-  return File(fd, temp_path);
+  const std::string pattern = path + ".XXXXXX";
+  for (;;) {
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = hook_fails(SystemCall::create) ? -1 : ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) {
+      temp_path.assign(name.data());
+      return File(fd, temp_path);
+    }
+    if (errno != EINTR) raise_file_error(errno, FileAccess::create, path);
+  }
 }
 
 FileInfo File::info() const {
   struct stat st {};
-  if (::fstat(handle_, &st) != 0) raise_file_error(errno, FileAccess::read, path_);
+  if (hook_fails(SystemCall::stat) || ::fstat(handle_, &st) != 0) raise_file_error(errno, FileAccess::read, path_);
   return info_from(st);
 }
 
@@ -208,7 +234,8 @@ std::size_t File::read(void* buffer, std::size_t size) {
   auto* bytes = static_cast<char*>(buffer);
   std::size_t done = 0;
   while (done < size) {
-    const ssize_t got = ::read(handle_, bytes + done, size - done);
+    std::size_t wanted = size - done;
+    const ssize_t got = hook_fails(SystemCall::read, wanted) ? -1 : ::read(handle_, bytes + done, wanted);
     if (got < 0) {
       if (errno == EINTR) continue;
       raise_file_error(errno, FileAccess::read, path_);
@@ -223,7 +250,10 @@ std::size_t File::read_at(void* buffer, std::size_t size, std::uint64_t offset) 
   auto* bytes = static_cast<char*>(buffer);
   std::size_t done = 0;
   while (done < size) {
-    const ssize_t got = ::pread(handle_, bytes + done, size - done, static_cast<off_t>(offset + done));
+    std::size_t wanted = size - done;
+    const ssize_t got = hook_fails(SystemCall::read, wanted)
+                            ? -1
+                            : ::pread(handle_, bytes + done, wanted, static_cast<off_t>(offset + done));
     if (got < 0) {
       if (errno == EINTR) continue;
       raise_file_error(errno, FileAccess::read, path_);
@@ -237,7 +267,8 @@ std::size_t File::read_at(void* buffer, std::size_t size, std::uint64_t offset) 
 void File::write(const void* data, std::size_t size) {
   const auto* bytes = static_cast<const char*>(data);
   while (size != 0) {
-    const ssize_t put = ::write(handle_, bytes, size);
+    std::size_t wanted = size;
+    const ssize_t put = hook_fails(SystemCall::write, wanted) ? -1 : ::write(handle_, bytes, wanted);
     if (put < 0) {
       if (errno == EINTR) continue;
       raise_file_error(errno, FileAccess::write, path_);
@@ -250,7 +281,10 @@ void File::write(const void* data, std::size_t size) {
 void File::write_at(const void* data, std::size_t size, std::uint64_t offset) {
   const auto* bytes = static_cast<const char*>(data);
   while (size != 0) {
-    const ssize_t put = ::pwrite(handle_, bytes, size, static_cast<off_t>(offset));
+    std::size_t wanted = size;
+    const ssize_t put = hook_fails(SystemCall::write, wanted)
+                            ? -1
+                            : ::pwrite(handle_, bytes, wanted, static_cast<off_t>(offset));
     if (put < 0) {
       if (errno == EINTR) continue;
       raise_file_error(errno, FileAccess::write, path_);
@@ -271,14 +305,18 @@ void File::start_writeback(std::uint64_t offset, std::uint64_t size) noexcept {
 }
 
 void File::sync() {
-  // Pipes and terminals cannot be flushed to a device; nothing is lost.
-  if (::fsync(handle_) != 0 && errno != EINVAL && errno != EROFS) {
+  for (;;) {
+    if (!hook_fails(SystemCall::sync) && ::fsync(handle_) == 0) return;
+    // A flush that a signal interrupted is asked again.
+    if (errno == EINTR) continue;
+    // Pipes and terminals cannot be flushed to a device; nothing is lost.
+    if (errno == EINVAL || errno == EROFS) return;
     raise_file_error(errno, FileAccess::write, path_);
   }
 }
 
 void File::set_permissions(std::uint32_t permissions) {
-  if (::fchmod(handle_, static_cast<mode_t>(permissions & 07777)) != 0) {
+  if (hook_fails(SystemCall::chmod) || ::fchmod(handle_, static_cast<mode_t>(permissions & 07777)) != 0) {
     raise_file_error(errno, FileAccess::write, path_);
   }
 }
@@ -287,27 +325,35 @@ void File::close() {
   if (handle_ < 0) return;
   const int fd = std::exchange(handle_, -1);
   // Linux releases the descriptor even when close fails; never retry.
-  if (::close(fd) != 0 && errno != EINTR) raise_file_error(errno, FileAccess::write, path_);
+  int result = ::close(fd);
+  if (hook_fails(SystemCall::close)) result = -1;
+  if (result != 0 && errno != EINTR) raise_file_error(errno, FileAccess::write, path_);
 }
 
 void rename_file(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) raise_file_error(errno, FileAccess::remove, to);
+  if (hook_fails(SystemCall::rename) || ::rename(from.c_str(), to.c_str()) != 0) raise_file_error(errno, FileAccess::remove, to);
 }
 
 void remove_file(const std::string& path) {
-  if (::unlink(path.c_str()) != 0) raise_file_error(errno, FileAccess::remove, path);
+  if (hook_fails(SystemCall::remove) || ::unlink(path.c_str()) != 0) raise_file_error(errno, FileAccess::remove, path);
 }
 
-void remove_file_quietly(const std::string& path) noexcept { ::unlink(path.c_str()); }
+void remove_file_quietly(const std::string& path) noexcept {
+  if (!hook_fails(SystemCall::remove)) ::unlink(path.c_str());
+}
 
 void make_writable(const std::string& path) {
   struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0) raise_file_error(errno, FileAccess::read, path);
+  if (hook_fails(SystemCall::stat) || ::lstat(path.c_str(), &st) != 0) {
+    raise_file_error(errno, FileAccess::read, path);
+  }
   if ((st.st_mode & S_IWUSR) != 0) return;
-  if (::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0) {
+  if (hook_fails(SystemCall::chmod) || ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0) {
     raise_file_error(errno, FileAccess::write, path);
   }
 }
+
+SystemCallHook* set_system_call_hook(SystemCallHook* hook) noexcept { return std::exchange(call_hook, hook); }
 
 std::uint32_t new_file_permissions() noexcept {
   const mode_t mask = ::umask(0);
