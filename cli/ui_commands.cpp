@@ -17,9 +17,9 @@ namespace {
 // Shows the About window: in a desktop window (--window), over the whole
 // terminal, or, when standard output is not a terminal, as its texts.
 int about_command(Context& context) {
-  platform::PosixShell::Options quiet;
+  platform::SystemShell::Options quiet;
   quiet.quiet = true;  // a launcher's chatter must not scribble over the form
-  platform::PosixShell shell(quiet);
+  platform::SystemShell shell(quiet);
   std::unique_ptr<ToolWindows> windows;
   int terminal_input = -1;
   if (context.args.has("window")) {

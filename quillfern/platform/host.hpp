@@ -29,7 +29,7 @@ class Host {
   void set_code_page(CodePage page) noexcept { code_page_ = page; }
 
   // The shell that opens documents and web addresses: the system's own
-  // (PosixShell) unless the host lends another.
+  // (SystemShell) unless the host lends another.
   [[nodiscard]] Shell& shell() const noexcept { return shell_ != nullptr ? *shell_ : system_shell_; }
   void set_shell(Shell& shell) noexcept { shell_ = &shell; }
 
@@ -50,7 +50,7 @@ class Host {
   MessageBox* message_box_;
   CodePage code_page_;
   Shell* shell_ = nullptr;
-  mutable PosixShell system_shell_;
+  mutable SystemShell system_shell_;
   WindowSystem* window_system_ = nullptr;
   Runtime runtime_;
   std::unique_ptr<Form> about_window_;  // last: it goes before the services it uses

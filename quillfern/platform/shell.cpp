@@ -111,9 +111,9 @@ bool is_web_address(std::string_view target) noexcept {
   return ascii::equal_ignoring_case(scheme, "http") || ascii::equal_ignoring_case(scheme, "https");
 }
 
-PosixShell::~PosixShell() { reap(); }
+SystemShell::~SystemShell() { reap(); }
 
-std::int32_t PosixShell::open(std::string_view operation, std::string_view file,
+std::int32_t SystemShell::open(std::string_view operation, std::string_view file,
                               std::string_view /*parameters*/, std::string_view directory,
                               std::int32_t /*show_command*/) noexcept {
   try {
@@ -162,7 +162,7 @@ std::int32_t PosixShell::open(std::string_view operation, std::string_view file,
   }
 }
 
-std::int32_t PosixShell::launch(const std::vector<std::string>& argv, const std::string& directory) {
+std::int32_t SystemShell::launch(const std::vector<std::string>& argv, const std::string& directory) {
   std::vector<char*> args;
   args.reserve(argv.size() + 1);
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
@@ -222,7 +222,7 @@ std::int32_t PosixShell::launch(const std::vector<std::string>& argv, const std:
   return shell_result::opened;
 }
 
-void PosixShell::reap() noexcept {
+void SystemShell::reap() noexcept {
   std::erase_if(running_, [](pid_t pid) {
     int status = 0;
     const pid_t done = ::waitpid(pid, &status, WNOHANG);

@@ -50,7 +50,9 @@ class Shell {
                             std::int32_t show_command) noexcept = 0;
 };
 
-// The shell of a POSIX desktop. It starts `xdg-open TARGET` (or, for http
+// The system's own shell. On Windows it opens targets with ShellExecuteA
+// (windows/platform/shell_win32.cpp). On a POSIX desktop it starts
+// `xdg-open TARGET` (or, for http
 // and https addresses, the programs listed in $BROWSER when it is set)
 // directly with posix_spawn and an argument vector: no command interpreter
 // ever sees the target, so quotes, semicolons, $() and spaces reach the
@@ -66,7 +68,7 @@ class Shell {
 // a launcher still running after the settle time has opened the target.
 // `parameters` and `show_command` have no counterpart on this desktop and
 // are ignored: the shell never runs a target as a program.
-class PosixShell final : public Shell {
+class SystemShell final : public Shell {
  public:
   struct Options {
     // The program that opens any target; found on PATH unless it has a '/'.
@@ -80,11 +82,11 @@ class PosixShell final : public Shell {
     std::chrono::milliseconds settle{1500};
   };
 
-  PosixShell() : PosixShell(Options{}) {}
-  explicit PosixShell(Options options) : options_(std::move(options)) {}
-  ~PosixShell() override;
-  PosixShell(const PosixShell&) = delete;
-  PosixShell& operator=(const PosixShell&) = delete;
+  SystemShell() : SystemShell(Options{}) {}
+  explicit SystemShell(Options options) : options_(std::move(options)) {}
+  ~SystemShell() override;
+  SystemShell(const SystemShell&) = delete;
+  SystemShell& operator=(const SystemShell&) = delete;
 
   std::int32_t open(std::string_view operation, std::string_view file,
                     std::string_view parameters, std::string_view directory,

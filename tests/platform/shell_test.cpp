@@ -39,11 +39,11 @@ struct LauncherFixture : ::testing::Test {
     return script.string();
   }
 
-  PosixShell shell_with(std::string program) {
-    PosixShell::Options options;
+  SystemShell shell_with(std::string program) {
+    SystemShell::Options options;
     options.launcher = std::move(program);
     options.quiet = true;
-    return PosixShell(options);
+    return SystemShell(options);
   }
 
   std::vector<std::string> recorded() const {
@@ -64,10 +64,10 @@ struct LauncherFixture : ::testing::Test {
   fs::path root;
 };
 
-using PosixShellTest = LauncherFixture;
+using SystemShellTest = LauncherFixture;
 
-TEST_F(PosixShellTest, HandsHostileAddressesOverLiterally) {
-  PosixShell shell = shell_with(launcher());
+TEST_F(SystemShellTest, HandsHostileAddressesOverLiterally) {
+  SystemShell shell = shell_with(launcher());
   const std::vector<std::string> links{
       "https://x.example/?q=a b'c\"d;e$(touch " + (root / "pwned").string() + ")`id`&f|g>h",
       "mailto:someone@x.example?subject=$HOME;%20*",
@@ -81,8 +81,8 @@ TEST_F(PosixShellTest, HandsHostileAddressesOverLiterally) {
   EXPECT_FALSE(fs::exists(root / "pwned")) << "no command interpreter read the link";
 }
 
-TEST_F(PosixShellTest, NeverPassesAPathAsAnOption) {
-  PosixShell shell = shell_with(launcher());
+TEST_F(SystemShellTest, NeverPassesAPathAsAnOption) {
+  SystemShell shell = shell_with(launcher());
   std::ofstream(root / "-rf") << "x";
   std::ofstream(root / "--help") << "x";
   EXPECT_EQ(shell.open("", "-rf", "", root.string(), 1), shell_result::opened);
@@ -94,7 +94,7 @@ TEST_F(PosixShellTest, NeverPassesAPathAsAnOption) {
   EXPECT_EQ(recorded(), std::vector<std::string>{absolute});
 }
 
-TEST_F(PosixShellTest, MapsFailuresOntoShellResults) {
+TEST_F(SystemShellTest, MapsFailuresOntoShellResults) {
   std::ofstream(root / "doc.txt") << "x";
   struct Case {
     std::string launcher, operation, file;
@@ -115,7 +115,7 @@ TEST_F(PosixShellTest, MapsFailuresOntoShellResults) {
       {"quillfern-no-such-launcher", "open", "https://x.example/", shell_result::no_association},
   };
   for (const Case& c : cases) {
-    PosixShell shell = shell_with(c.launcher);
+    SystemShell shell = shell_with(c.launcher);
     EXPECT_EQ(shell.open(c.operation, c.file, "", root.string(), 1), c.result)
         << c.launcher << " " << c.operation << " " << c.file;
   }
@@ -123,32 +123,32 @@ TEST_F(PosixShellTest, MapsFailuresOntoShellResults) {
   const fs::path plain = root / "plain";
   std::ofstream(plain) << "#!/bin/sh\n";
   fs::permissions(plain, fs::perms::owner_read | fs::perms::owner_write);
-  PosixShell shell = shell_with(plain.string());
+  SystemShell shell = shell_with(plain.string());
   EXPECT_EQ(shell.open("open", "doc.txt", "", root.string(), 1), shell_result::access_denied);
 }
 
-TEST_F(PosixShellTest, StartsInTheCurrentFolderWhenTheGivenOneDoesNotExist) {
-  PosixShell shell = shell_with(launcher());
+TEST_F(SystemShellTest, StartsInTheCurrentFolderWhenTheGivenOneDoesNotExist) {
+  SystemShell shell = shell_with(launcher());
   EXPECT_EQ(shell.open("open", "https://x.example/", "", "1", 1), shell_result::opened);
   EXPECT_EQ(recorded_folder(), fs::current_path().string());
 }
 
-TEST_F(PosixShellTest, ALauncherStillRunningHasOpenedTheTarget) {
-  PosixShell::Options options;
+TEST_F(SystemShellTest, ALauncherStillRunningHasOpenedTheTarget) {
+  SystemShell::Options options;
   options.launcher = launcher(0, "sleep 3");
   options.settle = std::chrono::milliseconds(100);
   options.quiet = true;  // the launcher keeps no hold on our output
-  PosixShell shell(options);
+  SystemShell shell(options);
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(shell.open("open", "https://x.example/", "", "", 1), shell_result::opened);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
-TEST_F(PosixShellTest, UsesTheBrowserVariableForWebAddressesOnly) {
+TEST_F(SystemShellTest, UsesTheBrowserVariableForWebAddressesOnly) {
   const std::string browser = launcher(0);
   const std::string other = launcher(3);
   ::setenv("BROWSER", ("/nonexistent/browser:" + browser + " --new-tab=%s --x=%%").c_str(), 1);
-  PosixShell shell = shell_with(other);
+  SystemShell shell = shell_with(other);
   EXPECT_EQ(shell.open("open", "https://x.example/a b", "", "", 1), shell_result::opened);
   EXPECT_EQ(recorded(), (std::vector<std::string>{"--new-tab=https://x.example/a b", "--x=%"}));
 

@@ -49,11 +49,11 @@ bool is_web_address(std::string_view target) noexcept {
   return equal_ignoring_case(scheme, "http") || equal_ignoring_case(scheme, "https");
 }
 
-PosixShell::~PosixShell() = default;
+SystemShell::~SystemShell() = default;
 
 // Texts are handed over as they are: codes of the ANSI code page. A text
 // with a code 0 reaches the shell cut at that code.
-std::int32_t PosixShell::open(std::string_view operation, std::string_view file,
+std::int32_t SystemShell::open(std::string_view operation, std::string_view file,
                               std::string_view parameters, std::string_view directory,
                               std::int32_t show_command) noexcept {
   try {
@@ -66,11 +66,11 @@ std::int32_t PosixShell::open(std::string_view operation, std::string_view file,
   }
 }
 
-std::int32_t PosixShell::launch(const std::vector<std::string>&, const std::string&) {
+std::int32_t SystemShell::launch(const std::vector<std::string>&, const std::string&) {
   return shell_result::no_association;
 }
 
-void PosixShell::reap() noexcept {}
+void SystemShell::reap() noexcept {}
 
 std::int32_t RecordingShell::open(std::string_view operation, std::string_view file,
                                   std::string_view parameters, std::string_view directory,
