@@ -57,12 +57,13 @@ std::vector<OptionSpec> all_options(const Command& command) {
   return specs;
 }
 
-// `text` broken into lines of at most `width` characters at spaces.
+// `text` filled into lines of at most `width` characters; its own line
+// breaks count as spaces, so a description may be written in any lines.
 std::string wrap(std::string_view text, std::size_t width) {
   std::string out;
   std::size_t column = 0;
   while (!text.empty()) {
-    const std::size_t space = text.find(' ');
+    const std::size_t space = text.find_first_of(" \n");
     const std::string_view word = text.substr(0, space);
     text = space == std::string_view::npos ? std::string_view{} : text.substr(space + 1);
     if (column > 0 && column + 1 + word.size() > width) {
