@@ -3,12 +3,14 @@
 // text, dropped text-box codes, a deciphering that stopped early), the
 // command writes nothing and exits 4 unless --allow-loss is given.
 #include <cstdio>
+#include <span>
 
 #include "cli/command.hpp"
 #include "quillfern/ciphers/cipher_text.hpp"
 #include "quillfern/ciphers/key_tables.hpp"
 #include "quillfern/ciphers/textbox.hpp"
 #include "quillfern/control/encryption.hpp"
+#include "quillfern/transforms/hex.hpp"
 
 namespace quillfern::cli {
 namespace {
@@ -125,13 +127,10 @@ int decipher(Context& context) {
 }
 
 int print_tables(Context& context) {
-  static constexpr char digits[] = "0123456789ABCDEF";
   std::string text;
   for (int n = 1; n <= ciphers::key_table_count; ++n) {
-    for (std::uint8_t code : ciphers::key_table(n)) {
-      text += digits[code >> 4];
-      text += digits[code & 15];
-    }
+    const std::span<const std::uint8_t> table = ciphers::key_table(n);
+    text += transforms::convert(std::string_view(reinterpret_cast<const char*>(table.data()), table.size()));
     text += '\n';
   }
   context.write_text(text);
