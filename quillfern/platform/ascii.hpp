@@ -7,10 +7,12 @@
 
 namespace quillfern::ascii {
 
+// `ch` in lower case when it is one of A to Z; any other code as it is.
 [[nodiscard]] constexpr char to_lower(char ch) noexcept {
   return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch;
 }
 
+// True when `a` and `b` differ at most in the case of the letters A to Z.
 [[nodiscard]] constexpr bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
