@@ -10,6 +10,7 @@
 #include "quillfern/ciphers/key_tables.hpp"
 #include "quillfern/ciphers/textbox.hpp"
 #include "quillfern/control/encryption.hpp"
+#include "quillfern/platform/secure_memory.hpp"
 #include "quillfern/transforms/hex.hpp"
 
 namespace quillfern::cli {
@@ -29,7 +30,8 @@ bool allow_loss(const Context& context, const std::string& why) {
 }
 
 int fast_blow_fish(Context& context) {
-  const std::string password = context.password();
+  std::string password = context.password();
+  const platform::WipeOnExit wipe_password(password);
   const std::string input = context.read_text();
   platform::Host host(context.notices);
   Encryption control(host);
@@ -42,6 +44,7 @@ int fast_blow_fish(Context& context) {
 template <bool crypt>
 int text_box(Context& context) {
   std::string password = context.password();
+  const platform::WipeOnExit wipe_password(password);
   const std::string input = context.read_text();
   platform::Host host(context.notices);
   Encryption control(host);
@@ -75,7 +78,8 @@ bool refused(const Context& context, std::size_t shown_before) {
 }
 
 int encipher(Context& context) {
-  const std::string password = context.password();
+  std::string password = context.password();
+  const platform::WipeOnExit wipe_password(password);
   const std::string input = context.read_text();
   platform::Host host(context.notices);
   Encryption control(host);
@@ -105,7 +109,8 @@ int encipher(Context& context) {
 }
 
 int decipher(Context& context) {
-  const std::string password = context.password();
+  std::string password = context.password();
+  const platform::WipeOnExit wipe_password(password);
   const std::string input = context.read_text();
   platform::Host host(context.notices);
   Encryption control(host);
