@@ -2,8 +2,6 @@
 // that parses a command line and runs a command.
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdio>
 
