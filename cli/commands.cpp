@@ -194,6 +194,12 @@ void print_error(std::string_view message) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
+void print_error(const Error& error) {
+  std::string message = std::to_string(error.code()) + ": " + std::string(error.description());
+  if (!error.detail().empty()) message += " (" + error.detail() + ")";
+  print_error(message);
+}
+
 void print_hint(std::string_view message) {
   std::string line = "quillfern: hint: " + std::string(message) + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
@@ -267,9 +273,7 @@ int run(std::span<const std::string> args) {
     return exit_usage;
   } catch (const Error& e) {
     notices.finish();
-    std::string message = std::to_string(e.code()) + ": " + std::string(e.description());
-    if (!e.detail().empty()) message += " (" + e.detail() + ")";
-    print_error(message);
+    print_error(e);
     return exit_error;
   } catch (const IoError& e) {
     notices.finish();

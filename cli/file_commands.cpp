@@ -148,9 +148,7 @@ int wipe(Context& context) {
       files::wipe_file_clean(name, bar.callback());
     } catch (const Error& e) {
       bar.finish();
-      std::string message = std::to_string(e.code()) + ": " + std::string(e.description());
-      if (!e.detail().empty()) message += " (" + e.detail() + ")";
-      print_error(message);
+      print_error(e);
       status = exit_error;
     }
   }
