@@ -23,13 +23,7 @@ std::vector<Command> build_table() {
   return table;
 }
 
-void write_out(std::string_view text) {
-  while (!text.empty()) {
-    ssize_t put = ::write(STDOUT_FILENO, text.data(), text.size());
-    if (put <= 0) return;
-    text.remove_prefix(static_cast<std::size_t>(put));
-  }
-}
+void write_out(std::string_view text) { write_best_effort(STDOUT_FILENO, text); }
 
 // The options every command of a group takes, followed by its own.
 std::vector<OptionSpec> all_options(const Command& command) {
