@@ -176,6 +176,7 @@ void OutputFile::commit() {
 void write_best_effort(int fd, std::string_view text) noexcept {
   while (!text.empty()) {
     const ssize_t put = ::write(fd, text.data(), text.size());
+    if (put < 0 && errno == EINTR) continue;
     if (put <= 0) return;
     text.remove_prefix(static_cast<std::size_t>(put));
   }
