@@ -1,6 +1,7 @@
 #include "quillfern/platform/property_bag.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
 #include <limits>
