@@ -3,12 +3,15 @@
 // text, dropped text-box codes, a deciphering that stopped early), the
 // command writes nothing and exits 4 unless --allow-loss is given.
 #include <cstdio>
+#include <span>
 
 #include "cli/command.hpp"
 #include "quillfern/ciphers/cipher_text.hpp"
 #include "quillfern/ciphers/key_tables.hpp"
 #include "quillfern/ciphers/textbox.hpp"
 #include "quillfern/control/encryption.hpp"
+#include "quillfern/platform/secure_memory.hpp"
+#include "quillfern/transforms/hex.hpp"
 
 namespace quillfern::cli {
 namespace {
@@ -27,7 +30,8 @@ bool allow_loss(const Context& context, const std::string& why) {
 }
 
 int fast_blow_fish(Context& context) {
-  const std::string password = context.password();
+  std::string password = context.password();
+  const platform::WipeOnExit wipe_password(password);
   const std::string input = context.read_text();
   platform::Host host(context.notices);
   Encryption control(host);
@@ -40,6 +44,7 @@ int fast_blow_fish(Context& context) {
 template <bool crypt>
 int text_box(Context& context) {
   std::string password = context.password();
+  const platform::WipeOnExit wipe_password(password);
   const std::string input = context.read_text();
   platform::Host host(context.notices);
   Encryption control(host);
@@ -73,7 +78,8 @@ bool refused(const Context& context, std::size_t shown_before) {
 }
 
 int encipher(Context& context) {
-  const std::string password = context.password();
+  std::string password = context.password();
+  const platform::WipeOnExit wipe_password(password);
   const std::string input = context.read_text();
   platform::Host host(context.notices);
   Encryption control(host);
@@ -103,7 +109,8 @@ int encipher(Context& context) {
 }
 
 int decipher(Context& context) {
-  const std::string password = context.password();
+  std::string password = context.password();
+  const platform::WipeOnExit wipe_password(password);
   const std::string input = context.read_text();
   platform::Host host(context.notices);
   Encryption control(host);
@@ -125,13 +132,10 @@ int decipher(Context& context) {
 }
 
 int print_tables(Context& context) {
-  static constexpr char digits[] = "0123456789ABCDEF";
   std::string text;
   for (int n = 1; n <= ciphers::key_table_count; ++n) {
-    for (std::uint8_t code : ciphers::key_table(n)) {
-      text += digits[code >> 4];
-      text += digits[code & 15];
-    }
+    const std::span<const std::uint8_t> table = ciphers::key_table(n);
+    text += transforms::convert(std::string_view(reinterpret_cast<const char*>(table.data()), table.size()));
     text += '\n';
   }
   context.write_text(text);

@@ -14,6 +14,7 @@
 #include "cli/io.hpp"
 #include "cli/notices.hpp"
 #include "cli/options.hpp"
+#include "quillfern/control/error.hpp"
 #include "quillfern/platform/codepage.hpp"
 
 namespace quillfern::cli {
@@ -89,6 +90,8 @@ struct Context {
 // Helpers shared by the command families.
 [[nodiscard]] std::uint8_t parse_number(std::string_view option, std::string_view text);
 void print_error(std::string_view message);
+// Prints a library error as "N: Description (detail)".
+void print_error(const Error& error);
 void print_hint(std::string_view message);
 void print_warning(std::string_view message);
 

@@ -2,8 +2,6 @@
 // that parses a command line and runs a command.
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cstdio>
 
@@ -25,13 +23,7 @@ std::vector<Command> build_table() {
   return table;
 }
 
-void write_out(std::string_view text) {
-  while (!text.empty()) {
-    ssize_t put = ::write(STDOUT_FILENO, text.data(), text.size());
-    if (put <= 0) return;
-    text.remove_prefix(static_cast<std::size_t>(put));
-  }
-}
+void write_out(std::string_view text) { write_best_effort(STDOUT_FILENO, text); }
 
 // The options every command of a group takes, followed by its own.
 std::vector<OptionSpec> all_options(const Command& command) {
@@ -57,12 +49,13 @@ std::vector<OptionSpec> all_options(const Command& command) {
   return specs;
 }
 
-// `text` broken into lines of at most `width` characters at spaces.
+// `text` filled into lines of at most `width` characters; its own line
+// breaks count as spaces, so a description may be written in any lines.
 std::string wrap(std::string_view text, std::size_t width) {
   std::string out;
   std::size_t column = 0;
   while (!text.empty()) {
-    const std::size_t space = text.find(' ');
+    const std::size_t space = text.find_first_of(" \n");
     const std::string_view word = text.substr(0, space);
     text = space == std::string_view::npos ? std::string_view{} : text.substr(space + 1);
     if (column > 0 && column + 1 + word.size() > width) {
@@ -195,6 +188,12 @@ void print_error(std::string_view message) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
+void print_error(const Error& error) {
+  std::string message = std::to_string(error.code()) + ": " + std::string(error.description());
+  if (!error.detail().empty()) message += " (" + error.detail() + ")";
+  print_error(message);
+}
+
 void print_hint(std::string_view message) {
   std::string line = "quillfern: hint: " + std::string(message) + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
@@ -268,9 +267,7 @@ int run(std::span<const std::string> args) {
     return exit_usage;
   } catch (const Error& e) {
     notices.finish();
-    std::string message = std::to_string(e.code()) + ": " + std::string(e.description());
-    if (!e.detail().empty()) message += " (" + e.detail() + ")";
-    print_error(message);
+    print_error(e);
     return exit_error;
   } catch (const IoError& e) {
     notices.finish();

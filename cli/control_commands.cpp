@@ -1,6 +1,4 @@
 // Commands about the control itself: the interface listing.
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "cli/command.hpp"

@@ -13,6 +13,7 @@
 #include "quillfern/files/wipe.hpp"
 #include "quillfern/platform/file_system.hpp"
 #include "quillfern/platform/runtime.hpp"
+#include "quillfern/platform/secure_memory.hpp"
 
 namespace quillfern::cli {
 namespace {
@@ -124,7 +125,8 @@ int file_code(Context& context) {
   if (platform::file_info(files_named[0]).kind == platform::FileKind::missing) {
     platform::raise_file_error(ENOENT, platform::FileAccess::read, files_named[0]);
   }
-  const std::string password = context.password();
+  std::string password = context.password();
+  const platform::WipeOnExit wipe_password(password);
   catch_signals();
   ProgressBar bar("file-code", context.args.has("quiet"));
   files::encode_decode_file(files_named[0], files_named[1], password, runtime.random(), bar.callback());
@@ -146,9 +148,7 @@ int wipe(Context& context) {
       files::wipe_file_clean(name, bar.callback());
     } catch (const Error& e) {
       bar.finish();
-      std::string message = std::to_string(e.code()) + ": " + std::string(e.description());
-      if (!e.detail().empty()) message += " (" + e.detail() + ")";
-      print_error(message);
+      print_error(e);
       status = exit_error;
     }
   }

@@ -173,6 +173,15 @@ void OutputFile::commit() {
   temp_.clear();
 }
 
+void write_best_effort(int fd, std::string_view text) noexcept {
+  while (!text.empty()) {
+    const ssize_t put = ::write(fd, text.data(), text.size());
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return;
+    text.remove_prefix(static_cast<std::size_t>(put));
+  }
+}
+
 bool is_terminal(int fd) noexcept { return ::isatty(fd) == 1; }
 
 }  // namespace quillfern::cli

@@ -68,6 +68,11 @@ class OutputFile {
   unsigned mode_ = 0;   // permissions the finished file gets
 };
 
+// Writes `text` to descriptor `fd` as far as it goes, for output whose
+// loss must not stop the tool (help texts, notices): a failed write ends
+// it silently, an interrupted one is retried.
+void write_best_effort(int fd, std::string_view text) noexcept;
+
 // True when the file descriptor is a terminal.
 [[nodiscard]] bool is_terminal(int fd) noexcept;
 

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "cli/io.hpp"
+
 namespace quillfern::cli {
 
 bool NoticeBox::showed(std::string_view text) const {
@@ -33,13 +35,8 @@ void NoticeBox::print(const platform::Message& message, std::size_t count) const
   }
   if (count > 1) line += " (" + std::to_string(count) + " times)";
   line += '\n';
-  // Notices are best effort: a closed standard error does not stop the work.
-  std::string_view rest = line;
-  while (!rest.empty()) {
-    ssize_t put = ::write(STDERR_FILENO, rest.data(), rest.size());
-    if (put <= 0) break;
-    rest.remove_prefix(static_cast<std::size_t>(put));
-  }
+  // A closed standard error does not stop the work.
+  write_best_effort(STDERR_FILENO, line);
 }
 
 void NoticeBox::finish() {

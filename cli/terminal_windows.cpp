@@ -249,14 +249,7 @@ TerminalWindows::~TerminalWindows() {
   ::sigprocmask(SIG_SETMASK, &saved_mask_, nullptr);
 }
 
-void TerminalWindows::write_out(std::string_view text) const {
-  while (!text.empty()) {
-    const ssize_t put = ::write(out_, text.data(), text.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return;
-    text.remove_prefix(static_cast<std::size_t>(put));
-  }
-}
+void TerminalWindows::write_out(std::string_view text) const { write_best_effort(out_, text); }
 
 void TerminalWindows::update_size() {
   winsize size{};

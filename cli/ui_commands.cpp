@@ -55,7 +55,6 @@ int about_command(Context& context) {
     return exit_ok;
   }
 
-  int status = exit_ok;
   {
     platform::Host host(windows->message_box());
     host.set_shell(shell);
@@ -66,7 +65,7 @@ int about_command(Context& context) {
   }
   windows.reset();
   if (terminal_input > STDERR_FILENO) ::close(terminal_input);
-  return status;
+  return exit_ok;
 }
 
 std::int32_t show_option(const Context& context) {

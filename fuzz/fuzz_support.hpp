@@ -59,4 +59,26 @@ inline bool error_is(const Error& error, std::initializer_list<ErrorNumber> allo
   return false;
 }
 
+// "ok:" and the result of `call`, or "error N" for the quillfern::Error it
+// raised, which must be error 5 or 6: two calls compare equal when they give
+// the same answer.
+template <typename F>
+std::string outcome(F&& call) {
+  try {
+    return "ok:" + call();
+  } catch (const Error& e) {
+    QF_FUZZ_CHECK(error_is(e, {ErrorNumber::invalid_call, ErrorNumber::overflow}));
+    return "error " + std::to_string(e.code());
+  }
+}
+
+// `pattern` repeated to `length` characters ('a's when it is empty).
+inline std::string repeated(const std::string& pattern, std::size_t length) {
+  std::string out(length, 'a');
+  if (!pattern.empty()) {
+    for (std::size_t k = 0; k < length; ++k) out[k] = pattern[k % pattern.size()];
+  }
+  return out;
+}
+
 }  // namespace quillfern::fuzz

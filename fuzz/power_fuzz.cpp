@@ -8,20 +8,6 @@
 
 using namespace quillfern;
 
-namespace {
-
-template <typename F>
-std::string outcome(F&& call) {
-  try {
-    return "ok:" + call();
-  } catch (const Error& e) {
-    QF_FUZZ_CHECK(fuzz::error_is(e, {ErrorNumber::invalid_call, ErrorNumber::overflow}));
-    return "error " + std::to_string(e.code());
-  }
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input input(data, size);
   const std::uint8_t choice = input.byte();
@@ -33,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (text.size() <= 32767) text += pattern;
   }
 
-  const std::string got = outcome([&] { return transforms::power_encryption(text, page); });
-  QF_FUZZ_CHECK(got == outcome([&] { return reference::power_encryption(text, page); }));
+  const std::string got = fuzz::outcome([&] { return transforms::power_encryption(text, page); });
+  QF_FUZZ_CHECK(got == fuzz::outcome([&] { return reference::power_encryption(text, page); }));
   if (text.size() <= transforms::power_max_length) {
     QF_FUZZ_CHECK(got.size() == 3 + text.size());
     std::string flipped = text;

@@ -8,28 +8,6 @@
 
 using namespace quillfern;
 
-namespace {
-
-std::string repeated(const std::string& pattern, std::size_t length) {
-  std::string out(length, 'a');
-  if (!pattern.empty()) {
-    for (std::size_t k = 0; k < length; ++k) out[k] = pattern[k % pattern.size()];
-  }
-  return out;
-}
-
-template <typename F>
-std::string outcome(F&& call) {
-  try {
-    return "ok:" + call();
-  } catch (const Error& e) {
-    QF_FUZZ_CHECK(fuzz::error_is(e, {ErrorNumber::invalid_call, ErrorNumber::overflow}));
-    return "error " + std::to_string(e.code());
-  }
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input input(data, size);
   const bool long_text = (input.byte() & 1) != 0;
@@ -38,11 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The seed's length relative to the text: shorter, equal or longer.
   const int delta = static_cast<int>(input.byte() % 7) - 3;
   const std::size_t seed_length = static_cast<std::size_t>(std::max(0, static_cast<int>(length) + delta));
-  const std::string seed = repeated(input.text(64), seed_length);
-  const std::string text = repeated(input.rest(), length);
+  const std::string seed = fuzz::repeated(input.text(64), seed_length);
+  const std::string text = fuzz::repeated(input.rest(), length);
 
-  const std::string got = outcome([&] { return transforms::seed_encryption(text, seed); });
-  QF_FUZZ_CHECK(got == outcome([&] { return reference::seed_encryption(text, seed); }));
+  const std::string got = fuzz::outcome([&] { return transforms::seed_encryption(text, seed); });
+  QF_FUZZ_CHECK(got == fuzz::outcome([&] { return reference::seed_encryption(text, seed); }));
   if (got == "error 6") QF_FUZZ_CHECK(text.size() > transforms::seed_max_length);
   if (got == "error 5") QF_FUZZ_CHECK(seed.size() < text.size());
   if (got.rfind("ok:", 0) == 0) {

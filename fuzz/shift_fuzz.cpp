@@ -8,40 +8,18 @@
 
 using namespace quillfern;
 
-namespace {
-
-std::string repeated(const std::string& pattern, std::size_t length) {
-  std::string out(length, 'a');
-  if (!pattern.empty()) {
-    for (std::size_t k = 0; k < length; ++k) out[k] = pattern[k % pattern.size()];
-  }
-  return out;
-}
-
-template <typename F>
-std::string outcome(F&& call) {
-  try {
-    return "ok:" + call();
-  } catch (const Error& e) {
-    QF_FUZZ_CHECK(fuzz::error_is(e, {ErrorNumber::invalid_call, ErrorNumber::overflow}));
-    return "error " + std::to_string(e.code());
-  }
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input input(data, size);
   const bool long_text = (input.byte() & 1) != 0;
   std::size_t length = input.byte();
   if (long_text) length = 32760 + length % 16;
-  const std::string text = repeated(input.rest(), length);
+  const std::string text = fuzz::repeated(input.rest(), length);
 
   for (bool encode : {true, false}) {
-    const std::string got = outcome([&] {
+    const std::string got = fuzz::outcome([&] {
       return encode ? transforms::easy_crypt_encode(text) : transforms::easy_crypt_decode(text);
     });
-    QF_FUZZ_CHECK(got == outcome([&] { return reference::shift(text, encode ? 1 : -1); }));
+    QF_FUZZ_CHECK(got == fuzz::outcome([&] { return reference::shift(text, encode ? 1 : -1); }));
     if (got == "error 6") QF_FUZZ_CHECK(text.size() > transforms::shift_max_length);
     if (got.rfind("ok:", 0) == 0) {
       const std::string result = got.substr(3);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
 #include <string>
 
@@ -36,6 +37,17 @@ inline std::string random_text(std::size_t length, unsigned seed, int low = 0, i
 inline unsigned test_seed() {
   const char* env = std::getenv("QUILLFERN_TEST_SEED");
   return env != nullptr ? static_cast<unsigned>(std::strtoul(env, nullptr, 10)) : 20261207u;
+}
+
+// "ok:" and the result of `call`, or "error N" for the quillfern::Error
+// it raised: two calls compare equal when they give the same answer.
+template <typename F>
+std::string outcome(F&& call) {
+  try {
+    return "ok:" + call();
+  } catch (const Error& e) {
+    return "error " + std::to_string(e.code());
+  }
 }
 
 }  // namespace quillfern::test

@@ -41,7 +41,9 @@ namespace detail {
 // The exclusive-or kernels, chosen at run time. Both give identical results.
 enum class XorKernel { scalar, avx2 };
 
+// True when this build has the kernel and the processor can run it.
 [[nodiscard]] bool kernel_available(XorKernel kernel) noexcept;
+// The fastest available kernel.
 [[nodiscard]] XorKernel best_kernel() noexcept;
 
 // out[i] = in[i] ^ key[i] for i < count; calls on_zero(first_position + i)

@@ -1,7 +1,6 @@
 #include "quillfern/control/dispatcher.hpp"
 
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>

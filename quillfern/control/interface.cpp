@@ -1,7 +1,6 @@
 #include "quillfern/control/interface.hpp"
 
 #include <algorithm>
-#include <cctype>
 
 #include "quillfern/platform/ascii.hpp"
 

@@ -73,6 +73,9 @@ struct Operation {
 // interface has no such member.
 [[nodiscard]] std::optional<DispId> find_dispid(std::string_view name) noexcept;
 
+// The names the interface listing shows: the host's type names (Boolean,
+// Byte, String, Variant, or none) and the passing of a parameter (in, out,
+// "in, out", "by value").
 [[nodiscard]] std::string_view to_string(ValueType type) noexcept;
 [[nodiscard]] std::string_view to_string(Direction direction) noexcept;
 

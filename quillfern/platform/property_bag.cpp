@@ -13,7 +13,7 @@ namespace quillfern::platform {
 
 bool PropertyBag::NameLess::operator()(std::string_view a, std::string_view b) const noexcept {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+    return static_cast<unsigned char>(ascii::to_lower(x)) < static_cast<unsigned char>(ascii::to_lower(y));
   });
 }
 

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
@@ -19,8 +18,6 @@ extern char** environ;
 
 namespace quillfern::platform {
 namespace {
-
-bool is_letter(char ch) { return std::isalpha(static_cast<unsigned char>(ch)) != 0; }
 
 bool is_directory(const std::string& path) {
   struct stat info {};
@@ -99,9 +96,9 @@ std::string folder_of(const std::string& path) {
 
 bool is_address(std::string_view target) noexcept {
   const auto colon = target.find(':');
-  if (colon == std::string_view::npos || colon < 2 || !is_letter(target[0])) return false;
+  if (colon == std::string_view::npos || colon < 2 || !ascii::is_letter(target[0])) return false;
   return std::all_of(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(colon), [](char ch) {
-    return std::isalnum(static_cast<unsigned char>(ch)) != 0 || ch == '+' || ch == '-' || ch == '.';
+    return ascii::is_letter(ch) || ascii::is_digit(ch) || ch == '+' || ch == '-' || ch == '.';
   });
 }
 

@@ -13,8 +13,11 @@
 
 namespace quillfern::platform {
 
+// A colour as the platform stores it: red in the low byte, then green,
+// then blue.
 using Colour = std::uint32_t;
 
+// The colour of three channel values, and the channels of a colour.
 [[nodiscard]] constexpr Colour rgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue) noexcept {
   return Colour{red} | (Colour{green} << 8) | (Colour{blue} << 16);
 }

@@ -28,16 +28,6 @@ void run_password_vector(bool encrypt, const test::VectorCase& c) {
 QF_VECTOR_RUNNER("EncryptPassword", [](const test::VectorCase& c) { run_password_vector(true, c); });
 QF_VECTOR_RUNNER("DecryptPassword", [](const test::VectorCase& c) { run_password_vector(false, c); });
 
-// Either the result of a call or the number of the error it raised.
-template <typename F>
-std::string outcome(F&& call) {
-  try {
-    return "ok:" + call();
-  } catch (const Error& e) {
-    return "error " + std::to_string(e.code());
-  }
-}
-
 TEST(PasswordCipher, MatchesTheStepByStepRulesForEveryKey) {
   const unsigned seed = test::test_seed();
   SCOPED_TRACE("QUILLFERN_TEST_SEED=" + std::to_string(seed));
@@ -47,8 +37,8 @@ TEST(PasswordCipher, MatchesTheStepByStepRulesForEveryKey) {
       const std::string text = test::random_text(length, case_seed);
       const auto n = static_cast<std::uint8_t>(number);
       for (bool encrypt : {true, false}) {
-        EXPECT_EQ(outcome([&] { return encrypt ? encrypt_password(n, text) : decrypt_password(n, text); }),
-                  outcome([&] { return reference::password_cipher(encrypt, n, text); }))
+        EXPECT_EQ(test::outcome([&] { return encrypt ? encrypt_password(n, text) : decrypt_password(n, text); }),
+                  test::outcome([&] { return reference::password_cipher(encrypt, n, text); }))
             << "number " << number << " length " << length << (encrypt ? " encrypt" : " decrypt");
       }
     }

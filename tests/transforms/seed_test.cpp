@@ -21,15 +21,6 @@ QF_VECTOR_RUNNER("SeedEncryption", [](const test::VectorCase& c) {
   }
 });
 
-template <typename F>
-std::string outcome(F&& call) {
-  try {
-    return "ok:" + call();
-  } catch (const Error& e) {
-    return "error " + std::to_string(e.code());
-  }
-}
-
 TEST(SeedCipher, MatchesTheCharacterLoopAtEveryLimit) {
   const unsigned seed = test::test_seed();
   SCOPED_TRACE("QUILLFERN_TEST_SEED=" + std::to_string(seed));
@@ -38,8 +29,8 @@ TEST(SeedCipher, MatchesTheCharacterLoopAtEveryLimit) {
     const std::string key = test::random_text(length + 1, seed * 5 + static_cast<unsigned>(length));
     for (std::size_t seed_length : {std::size_t{0}, length / 2, length > 0 ? length - 1 : 0, length, length + 1}) {
       const std::string_view key_part = std::string_view(key).substr(0, seed_length);
-      EXPECT_EQ(outcome([&] { return seed_encryption(text, key_part); }),
-                outcome([&] { return reference::seed_encryption(text, key_part); }))
+      EXPECT_EQ(test::outcome([&] { return seed_encryption(text, key_part); }),
+                test::outcome([&] { return reference::seed_encryption(text, key_part); }))
           << "length " << length << " seed length " << seed_length;
     }
   }

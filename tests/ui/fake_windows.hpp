@@ -2,7 +2,6 @@
 // it, and can act as the user while a form processes its events.
 #pragma once
 
-#include <algorithm>
 #include <functional>
 #include <vector>
 

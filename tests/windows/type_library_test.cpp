@@ -4,7 +4,6 @@
 // the Windows server cannot drift from the library's tables.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <iterator>
