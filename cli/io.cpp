@@ -49,12 +49,6 @@ void write_fd(int fd, std::string_view data, const std::string& name) {
   }
 }
 
-mode_t new_file_mode() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return static_cast<mode_t>(0666 & ~mask);
-}
-
 }  // namespace
 
 std::string read_all(const std::string& path) {
@@ -122,54 +116,47 @@ std::size_t InputFile::read(char* data, std::size_t size) {
 
 OutputFile::OutputFile(const std::string& path) : path_(path) {
   if (path.empty() || path == "-") {
-    fd_ = STDOUT_FILENO;
+    to_stdout_ = true;
     path_ = "standard output";
     return;
   }
-  struct stat existing {};
-  const bool exists = ::stat(path.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode)) {
+  // A symbolic link is replaced where it points, as file-code does.
+  target_ = platform::final_target(path);
+  const platform::FileInfo existing = platform::file_info(target_);
+  if (existing.kind != platform::FileKind::missing && existing.kind != platform::FileKind::regular) {
     // Devices and pipes (/dev/null, a fifo) are written in place.
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd_ < 0) throw IoError(system_message("cannot open", path, errno));
-    owned_ = true;
+    file_ = platform::File::open_write_existing(target_);
     return;
   }
-  std::string temp = path + ".XXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  fd_ = ::mkstemp(name.data());
-  if (fd_ < 0) throw IoError(system_message("cannot create a file beside", path, errno));
-  owned_ = true;
-  temp_.assign(name.data());
-  mode_ = exists ? (existing.st_mode & 07777) : new_file_mode();
+  file_ = platform::File::create_beside(target_, temp_);
+  permissions_ = existing.kind == platform::FileKind::regular ? existing.permissions
+                                                              : platform::new_file_permissions();
 }
 
 OutputFile::~OutputFile() {
-  if (owned_ && fd_ >= 0) ::close(fd_);
-  if (!temp_.empty()) ::unlink(temp_.c_str());
+  if (!temp_.empty()) {
+    file_ = platform::File();  // closed before its name goes
+    platform::remove_file_quietly(temp_);
+  }
 }
 
-void OutputFile::write(std::string_view data) { write_fd(fd_, data, path_); }
+void OutputFile::write(std::string_view data) {
+  if (to_stdout_) {
+    write_fd(STDOUT_FILENO, data, path_);
+  } else {
+    file_.write(data.data(), data.size());
+  }
+}
 
 void OutputFile::commit() {
-  if (temp_.empty()) {
-    if (owned_) {
-      const int fd = fd_;
-      fd_ = -1;
-      if (::close(fd) != 0) throw IoError(system_message("cannot write", path_, errno));
-    }
-    return;
+  if (to_stdout_) return;
+  if (!temp_.empty()) {
+    file_.set_permissions(permissions_);
+    file_.sync();
   }
-  if (::fchmod(fd_, static_cast<mode_t>(mode_)) != 0 || ::fsync(fd_) != 0) {
-    throw IoError(system_message("cannot write", path_, errno));
-  }
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) throw IoError(system_message("cannot write", path_, errno));
-  if (::rename(temp_.c_str(), path_.c_str()) != 0) {
-    throw IoError(system_message("cannot replace", path_, errno));
-  }
+  file_.close();
+  if (temp_.empty()) return;
+  platform::rename_file(temp_, target_);
   temp_.clear();
 }
 

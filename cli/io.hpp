@@ -5,9 +5,12 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "quillfern/platform/file_system.hpp"
 
 namespace quillfern::cli {
 
@@ -48,7 +51,8 @@ class InputFile {
 // output for "" and "-", a device or pipe in place, and a regular file
 // through a temporary file beside it that commit() renames over it. An
 // output destroyed without commit() removes its temporary file, leaving
-// `path` as it was.
+// `path` as it was. A symbolic link is replaced where it points. Failures
+// of the file itself throw quillfern::Error with the file error numbers.
 class OutputFile {
  public:
   explicit OutputFile(const std::string& path);
@@ -61,11 +65,12 @@ class OutputFile {
   void commit();
 
  private:
-  int fd_ = -1;
-  bool owned_ = false;  // a descriptor this object opened and must close
-  std::string path_;
-  std::string temp_;    // the temporary file, empty when writing in place
-  unsigned mode_ = 0;   // permissions the finished file gets
+  bool to_stdout_ = false;
+  platform::File file_;
+  std::string path_;              // as given, for messages
+  std::string target_;            // the file replaced: path_ with its links resolved
+  std::string temp_;              // the temporary file, empty when writing in place
+  std::uint32_t permissions_ = 0; // permissions the finished file gets
 };
 
 // Writes `text` to descriptor `fd` as far as it goes, for output whose

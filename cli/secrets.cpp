@@ -1,20 +1,20 @@
 #include "cli/secrets.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <charconv>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
 
 #include "cli/command.hpp"
-#include "cli/io.hpp"
 #include "quillfern/platform/ascii.hpp"
 #include "quillfern/platform/secure_memory.hpp"
-#include <sys/stat.h>
 
 namespace quillfern::cli {
 namespace {
@@ -51,49 +51,119 @@ void warn_if_readable_by_others(const std::string& path) {
   }
 }
 
+// Appends to a secret without leaving copies behind: when the buffer must
+// grow, the old one is wiped before it is freed.
+void append_secret(std::string& secret, const char* data, std::size_t size) {
+  if (secret.size() + size > secret.capacity()) {
+    std::string bigger;
+    bigger.reserve(2 * (secret.size() + size) + 64);
+    bigger = secret;
+    platform::secure_wipe(secret);
+    secret.swap(bigger);
+  }
+  secret.append(data, size);
+}
+
+// Reads a secret from `fd` to its end, or to its first line feed when
+// `first_line_only`; every buffer it passed through is wiped.
+std::string read_secret(int fd, bool first_line_only, const std::string& source) {
+  std::string text;
+  text.reserve(256);
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      platform::secure_wipe(buffer, sizeof buffer);
+      platform::secure_wipe(text);
+      throw UsageError(source + ": " + std::strerror(error));
+    }
+    if (got == 0) break;
+    append_secret(text, buffer, static_cast<std::size_t>(got));
+    if (first_line_only && text.find('\n') != std::string::npos) break;
+  }
+  platform::secure_wipe(buffer, sizeof buffer);
+  return text;
+}
+
+std::string read_secret_file(const std::string& path, bool first_line_only, const std::string& option) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw UsageError(option + ": cannot open " + path + ": " + std::strerror(errno));
+  try {
+    std::string text = read_secret(fd, first_line_only, option + " " + path);
+    ::close(fd);
+    return text;
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+}
+
 std::string read_descriptor(std::string_view value) {
   int fd = -1;
   auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), fd);
   if (ec != std::errc{} || end != value.data() + value.size() || fd < 0) {
     throw UsageError("--password-fd needs a file descriptor number, not '" + std::string(value) + "'");
   }
-  std::string text;
-  char buffer[4096];
-  for (;;) {
-    ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw UsageError("--password-fd " + std::string(value) + ": " + std::strerror(errno));
-    }
-    if (got == 0) break;
-    text.append(buffer, static_cast<std::size_t>(got));
-    if (text.find('\n') != std::string::npos) break;
-  }
-  return text;
+  return read_secret(fd, true, "--password-fd " + std::string(value));
 }
 
 // Asks on the controlling terminal with echo off; none when there is no
-// terminal to ask.
+// terminal to ask. The terminal reads raw characters meanwhile, so that the
+// erase and kill characters are ours to apply, and an interrupt character
+// restores the terminal before the interrupt is delivered: the terminal is
+// never left without echo.
 std::optional<std::string> prompt(const char* question) {
-  int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+  const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   struct termios saved {};
-  const bool is_tty = ::tcgetattr(fd, &saved) == 0;
-  if (!is_tty) {
+  if (::tcgetattr(fd, &saved) != 0) {
     ::close(fd);
     return std::nullopt;
   }
   struct termios quiet = saved;
-  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-  quiet.c_lflag |= ECHONL;
-  (void)!::write(fd, question, std::strlen(question));
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG);
+  quiet.c_cc[VMIN] = 1;
+  quiet.c_cc[VTIME] = 0;
+  // Quiet first, then ask: what is typed after the question is never echoed.
   ::tcsetattr(fd, TCSAFLUSH, &quiet);
+  (void)!::write(fd, question, std::strlen(question));
   std::string answer;
-  answer.reserve(1024);  // no reallocation leaves copies of what was typed
-  char ch = 0;
-  while (::read(fd, &ch, 1) == 1 && ch != '\n') answer += ch;
+  answer.reserve(256);
+  bool interrupted = false;
+  for (;;) {
+    char ch = 0;
+    const ssize_t got = ::read(fd, &ch, 1);
+    if (got < 0 && errno == EINTR) continue;
+    if (got != 1 || ch == '\n' || ch == '\r') break;
+    const auto code = static_cast<cc_t>(ch);
+    if (code == saved.c_cc[VINTR] || code == saved.c_cc[VQUIT]) {
+      interrupted = true;
+      break;
+    }
+    if (code == saved.c_cc[VEOF]) break;
+    if (code == saved.c_cc[VERASE] || ch == '\b' || ch == 0x7f) {
+      if (!answer.empty()) {
+        answer.back() = '\0';
+        answer.pop_back();
+      }
+      continue;
+    }
+    if (code == saved.c_cc[VKILL]) {
+      platform::secure_wipe(answer);
+      continue;
+    }
+    append_secret(answer, &ch, 1);
+  }
+  (void)!::write(fd, "\n", 1);
   ::tcsetattr(fd, TCSAFLUSH, &saved);
   ::close(fd);
+  if (interrupted) {
+    platform::secure_wipe(answer);
+    ::raise(SIGINT);
+    throw UsageError("interrupted at the password prompt");
+  }
   return answer;
 }
 
@@ -147,11 +217,8 @@ std::string read_password(const ParsedArgs& args, CodePage encoding) {
   if (given > 1) throw UsageError("give the password one way only");
   if (auto file = args.value("password-file")) {
     warn_if_readable_by_others(*file);
-    try {
-      return convert(first_line(read_all(*file)), encoding, "--password-file");
-    } catch (const IoError& e) {
-      throw UsageError(std::string("--password-file: ") + e.what());
-    }
+    return convert(first_line(read_secret_file(*file, true, "--password-file")), encoding,
+                   "--password-file");
   }
   if (auto fd = args.value("password-fd")) {
     return convert(first_line(read_descriptor(*fd)), encoding, "--password-fd");
@@ -178,11 +245,7 @@ std::string read_seed(const ParsedArgs& args, CodePage encoding) {
   for (auto name : {"seed-file", "seed-hex", "seed-env"}) given += args.has(name) ? 1 : 0;
   if (given > 1) throw UsageError("give the seed one way only");
   if (auto file = args.value("seed-file")) {
-    try {
-      return read_all(*file);
-    } catch (const IoError& e) {
-      throw UsageError(std::string("--seed-file: ") + e.what());
-    }
+    return read_secret_file(*file, false, "--seed-file");
   }
   if (auto hex = args.value("seed-hex")) return parse_hex_option("seed-hex", *hex);
   if (auto var = args.value("seed-env")) {

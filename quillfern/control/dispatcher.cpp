@@ -1,6 +1,7 @@
 #include "quillfern/control/dispatcher.hpp"
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,10 +22,16 @@ double text_to_number(const std::string& text) {
   std::string trimmed = text.substr(begin, end - begin + 1);
   if (ascii::equal_ignoring_case(trimmed, "True")) return -1;
   if (ascii::equal_ignoring_case(trimmed, "False")) return 0;
-  const char* first = trimmed.c_str();
-  char* stop = nullptr;
-  double value = std::strtod(first, &stop);
-  if (stop != first + trimmed.size() || !std::isfinite(value)) {
+  // A decimal number with an optional sign, fraction and exponent, read
+  // the same whatever the process's locale; hexadecimal, infinities and
+  // NaN are not numbers here.
+  std::string_view digits = trimmed;
+  if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+  double value = 0;
+  const auto [stop, error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::general);
+  if (error != std::errc{} || stop != digits.data() + digits.size() || !std::isfinite(value) ||
+      digits.find_first_of("xXnN") != std::string_view::npos) {
     throw Error(ErrorNumber::type_mismatch);
   }
   return value;

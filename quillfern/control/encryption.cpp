@@ -2,6 +2,7 @@
 #include "quillfern/control/encryption.hpp"
 
 #include "quillfern/control/identity.hpp"
+#include "quillfern/platform/ascii.hpp"
 
 namespace quillfern {
 
@@ -30,7 +31,7 @@ void Encryption::ReadProperties(const platform::PropertyBag& bag) {
         } else if constexpr (std::is_same_v<T, Bool>) {
           return v.value;
         } else if constexpr (std::is_same_v<T, std::string>) {
-          return !(v.empty() || v == "0" || v == "False" || v == "false");
+          return !(v.empty() || v == "0" || ascii::equal_ignoring_case(v, "False"));
         } else {
           return v != 0;
         }

@@ -31,6 +31,14 @@ expect_status 0 "$q" encrypt-password --number 5 -o "$work/result" "$work/in"
 expect_no_out
 [ "$(cat "$work/result")" = "]emhoj3" ] || fail "-o wrote '$(cat "$work/result")'"
 
+# -o through a symbolic link replaces the file it points to, and the link stays.
+printf 'old' >"$work/target"
+ln -s target "$work/link"
+expect_status 0 "$q" encrypt-password --number 5 -o "$work/link" "$work/in"
+[ -L "$work/link" ] || fail "-o replaced the symbolic link itself"
+[ "$(cat "$work/target")" = "]emhoj3" ] || fail "-o through a link wrote '$(cat "$work/target")'"
+rm -f "$work/link" "$work/target"
+
 # Usage errors exit 2 with a hint.
 expect_status 2 "$q" encrypt-password "$work/in"
 expect_err_has "--number N is required"

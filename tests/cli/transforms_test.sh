@@ -53,7 +53,7 @@ expect_no_file "$work/fresh"
   || fail "temporary file left behind: $(ls "$work")"
 if [ -w /dev/full ]; then
   expect_status 1 "$q" convert -o /dev/full "$work/abc"
-  expect_err_has "cannot write"
+  expect_err_has "quillfern: error: 61: Disk full"
 fi
 chmod 0640 "$work/result"
 expect_status 0 "$q" deconvert -o "$work/result" "$work/result"

@@ -98,6 +98,11 @@ TEST_F(Dispatcher, ConvertsArgumentsAsTheHostDoes) {
                         Case{Bool{false}, 0}, Case{std::int32_t{255}, 255}}) {
     EXPECT_EQ(to_byte(c.number), c.expected) << type_name(c.number);
   }
+  for (const char* bad : {"0x1A", "inf", "nan", "1,5", "", "  ", "5 5"}) {
+    EXPECT_QF_ERROR((void)to_byte(std::string(bad)), ErrorNumber::type_mismatch);
+  }
+  EXPECT_EQ(to_byte(std::string("+2e1")), 20);
+  EXPECT_QF_ERROR((void)to_byte(std::string("1e3")), ErrorNumber::overflow);
   EXPECT_EQ(to_text(std::int16_t{-12}), "-12");
   EXPECT_EQ(to_text(Bool{true}), "True");
   EXPECT_EQ(to_text(1.5), "1.5");

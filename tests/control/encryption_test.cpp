@@ -55,7 +55,8 @@ TEST_F(EnabledProperty, LoadsAnyNonZeroValueAsTrue) {
   };
   for (const Case& c : {Case{std::int16_t{-1}, true}, Case{std::int16_t{0}, false},
                         Case{std::int32_t{7}, true}, Case{0.0, false}, Case{Bool{true}, true},
-                        Case{std::string("0"), false}}) {
+                        Case{std::string("0"), false}, Case{std::string("FALSE"), false},
+                        Case{std::string("True"), true}}) {
     platform::PropertyBag bag;
     bag.write("Enabled", c.stored, Empty{});
     control.ReadProperties(bag);
