@@ -145,7 +145,7 @@ int print_tables(Context& context) {
 }  // namespace
 
 std::vector<Command> cipher_commands() {
-  const std::vector<OptionSpec> verbose{
+  const std::vector<Option> verbose{
       {"verbose", 'v', "", "print the key number on standard error"}};
   std::vector<Command> rows;
   rows.push_back({"fastblowfish", "FastBlowFish", "[FILE]",

@@ -47,7 +47,7 @@ struct Command {
   std::string_view summary;     // one line for the command list
   std::string_view description; // a paragraph for --help, may be empty
   unsigned uses = uses_nothing;
-  std::vector<OptionSpec> options;
+  std::vector<Option> options;
   std::function<int(Context&)> run;
 };
 

@@ -26,27 +26,27 @@ std::vector<Command> build_table() {
 void write_out(std::string_view text) { write_best_effort(STDOUT_FILENO, text); }
 
 // The options every command of a group takes, followed by its own.
-std::vector<OptionSpec> all_options(const Command& command) {
-  std::vector<OptionSpec> specs = command.options;
+std::vector<Option> all_options(const Command& command) {
+  std::vector<Option> options = command.options;
   if (command.uses & uses_text_io) {
-    specs.push_back({"output", 'o', "FILE", "write the result to FILE (only when it succeeded)"});
-    specs.push_back({"encoding", '\0', "NAME",
+    options.push_back({"output", 'o', "FILE", "write the result to FILE (only when it succeeded)"});
+    options.push_back({"encoding", '\0', "NAME",
                      "read and write UTF-8 text through code page NAME (cp1252, latin1)"});
   }
   if (command.uses & uses_password) {
-    for (auto& spec : password_options()) specs.push_back(spec);
+    for (auto& option : password_options()) options.push_back(option);
   }
   if (command.uses & uses_seed) {
-    for (auto& spec : seed_options()) specs.push_back(spec);
+    for (auto& option : seed_options()) options.push_back(option);
   }
   if (command.uses & uses_loss) {
-    specs.push_back({"allow-loss", '\0', "", "write the result even when it lost characters"});
+    options.push_back({"allow-loss", '\0', "", "write the result even when it lost characters"});
   }
   if (command.uses & uses_notices) {
-    specs.push_back({"notices", '\0', "MODE", "message boxes: each (default), summary or none"});
+    options.push_back({"notices", '\0', "MODE", "message boxes: each (default), summary or none"});
   }
-  specs.push_back({"help", 'h', "", "show this help"});
-  return specs;
+  options.push_back({"help", 'h', "", "show this help"});
+  return options;
 }
 
 // `text` filled into lines of at most `width` characters; its own line
@@ -81,19 +81,19 @@ std::string command_help(const Command& command) {
   }
   if (!command.description.empty()) text += "\n" + wrap(command.description, 76);
   text += "\noptions:\n";
-  for (const OptionSpec& spec : all_options(command)) {
+  for (const Option& option : all_options(command)) {
     std::string left = "  ";
-    if (spec.short_name != '\0') {
+    if (option.short_name != '\0') {
       left += '-';
-      left += spec.short_name;
+      left += option.short_name;
       left += ", ";
     } else {
       left += "    ";
     }
-    left.append("--").append(spec.name);
-    if (spec.takes_value()) left.append(" ").append(spec.value_name);
+    left.append("--").append(option.name);
+    if (option.takes_value()) left.append(" ").append(option.value_name);
     if (left.size() < 30) left.resize(30, ' ');
-    text.append(left).append(" ").append(spec.help).append("\n");
+    text.append(left).append(" ").append(option.help).append("\n");
   }
   return text;
 }
@@ -234,8 +234,8 @@ int run(std::span<const std::string> args) {
 
   NoticeBox notices;
   try {
-    const std::vector<OptionSpec> specs = all_options(*command);
-    Context context{*command, parse_options(args.subspan(1), specs), CodePage::none, notices};
+    const std::vector<Option> options = all_options(*command);
+    Context context{*command, parse_options(args.subspan(1), options), CodePage::none, notices};
     if (context.args.has("help")) {
       write_out(command_help(*command));
       return exit_ok;

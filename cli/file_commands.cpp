@@ -158,7 +158,7 @@ int wipe(Context& context) {
 }  // namespace
 
 std::vector<Command> file_commands() {
-  const OptionSpec quiet{"quiet", 'q', "", "no progress bar"};
+  const Option quiet{"quiet", 'q', "", "no progress bar"};
   std::vector<Command> rows;
   rows.push_back(
       {"file-code", "EncodeDecodeFile", "INPUT OUTPUT",

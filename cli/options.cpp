@@ -26,27 +26,27 @@ void ParsedArgs::add(std::string_view name, std::string value) {
 
 namespace {
 
-const OptionSpec* find_long(std::span<const OptionSpec> specs, std::string_view name) {
-  auto it = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) { return s.name == name; });
-  return it == specs.end() ? nullptr : &*it;
+const Option* find_long(std::span<const Option> options, std::string_view name) {
+  auto it = std::find_if(options.begin(), options.end(), [&](const Option& s) { return s.name == name; });
+  return it == options.end() ? nullptr : &*it;
 }
 
-const OptionSpec* find_short(std::span<const OptionSpec> specs, char name) {
-  auto it = std::find_if(specs.begin(), specs.end(),
-                         [&](const OptionSpec& s) { return s.short_name != '\0' && s.short_name == name; });
-  return it == specs.end() ? nullptr : &*it;
+const Option* find_short(std::span<const Option> options, char name) {
+  auto it = std::find_if(options.begin(), options.end(),
+                         [&](const Option& s) { return s.short_name != '\0' && s.short_name == name; });
+  return it == options.end() ? nullptr : &*it;
 }
 
-void record(ParsedArgs& parsed, const OptionSpec& spec, std::string value) {
-  if (!spec.repeatable && parsed.has(spec.name)) {
-    throw UsageError("option --" + std::string(spec.name) + " given more than once");
+void record(ParsedArgs& parsed, const Option& option, std::string value) {
+  if (!option.repeatable && parsed.has(option.name)) {
+    throw UsageError("option --" + std::string(option.name) + " given more than once");
   }
-  parsed.add(spec.name, std::move(value));
+  parsed.add(option.name, std::move(value));
 }
 
 }  // namespace
 
-ParsedArgs parse_options(std::span<const std::string> args, std::span<const OptionSpec> specs) {
+ParsedArgs parse_options(std::span<const std::string> args, std::span<const Option> options) {
   ParsedArgs parsed;
   bool options_ended = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -63,34 +63,34 @@ ParsedArgs parse_options(std::span<const std::string> args, std::span<const Opti
       std::string_view body = std::string_view(arg).substr(2);
       std::size_t equals = body.find('=');
       std::string_view name = body.substr(0, equals);
-      const OptionSpec* spec = find_long(specs, name);
-      if (spec == nullptr) throw UsageError("unknown option --" + std::string(name));
-      if (!spec->takes_value()) {
+      const Option* option = find_long(options, name);
+      if (option == nullptr) throw UsageError("unknown option --" + std::string(name));
+      if (!option->takes_value()) {
         if (equals != std::string_view::npos) {
           throw UsageError("option --" + std::string(name) + " takes no value");
         }
-        record(parsed, *spec, {});
+        record(parsed, *option, {});
       } else if (equals != std::string_view::npos) {
-        record(parsed, *spec, std::string(body.substr(equals + 1)));
+        record(parsed, *option, std::string(body.substr(equals + 1)));
       } else {
         if (i + 1 >= args.size()) throw UsageError("option --" + std::string(name) + " needs a value");
-        record(parsed, *spec, args[++i]);
+        record(parsed, *option, args[++i]);
       }
       continue;
     }
     // One or more short options: -q, -o FILE, -oFILE, -qo FILE.
     for (std::size_t k = 1; k < arg.size(); ++k) {
-      const OptionSpec* spec = find_short(specs, arg[k]);
-      if (spec == nullptr) throw UsageError(std::string("unknown option -") + arg[k]);
-      if (!spec->takes_value()) {
-        record(parsed, *spec, {});
+      const Option* option = find_short(options, arg[k]);
+      if (option == nullptr) throw UsageError(std::string("unknown option -") + arg[k]);
+      if (!option->takes_value()) {
+        record(parsed, *option, {});
         continue;
       }
       if (k + 1 < arg.size()) {
-        record(parsed, *spec, arg.substr(k + 1));
+        record(parsed, *option, arg.substr(k + 1));
       } else {
         if (i + 1 >= args.size()) throw UsageError(std::string("option -") + arg[k] + " needs a value");
-        record(parsed, *spec, args[++i]);
+        record(parsed, *option, args[++i]);
       }
       break;
     }

@@ -13,7 +13,7 @@
 
 namespace quillfern::cli {
 
-struct OptionSpec {
+struct Option {
   std::string_view name;         // long name, without the dashes
   char short_name = '\0';        // '\0' when there is none
   std::string_view value_name;   // empty for a flag
@@ -45,10 +45,10 @@ class ParsedArgs {
   std::vector<std::string> positionals_;
 };
 
-// Parses `args` (the arguments after the command name) against `specs`.
+// Parses `args` (the arguments after the command name) against `options`.
 // Throws UsageError for an unknown option, a missing or unexpected value,
 // or a non-repeatable option given twice.
 [[nodiscard]] ParsedArgs parse_options(std::span<const std::string> args,
-                                       std::span<const OptionSpec> specs);
+                                       std::span<const Option> options);
 
 }  // namespace quillfern::cli

@@ -169,7 +169,7 @@ std::optional<std::string> prompt(const char* question) {
 
 }  // namespace
 
-std::vector<OptionSpec> password_options() {
+std::vector<Option> password_options() {
   return {
       {"password-file", '\0', "FILE", "read the password from the first line of FILE"},
       {"password-fd", '\0', "N", "read the password from the first line of descriptor N"},
@@ -178,7 +178,7 @@ std::vector<OptionSpec> password_options() {
   };
 }
 
-std::vector<OptionSpec> seed_options() {
+std::vector<Option> seed_options() {
   return {
       {"seed-file", '\0', "FILE", "take the seed from FILE, byte for byte"},
       {"seed-hex", '\0', "HEX", "give the seed's exact codes in hexadecimal"},

@@ -16,8 +16,8 @@
 namespace quillfern::cli {
 
 // The option rows of the two groups, for the command table.
-[[nodiscard]] std::vector<OptionSpec> password_options();
-[[nodiscard]] std::vector<OptionSpec> seed_options();
+[[nodiscard]] std::vector<Option> password_options();
+[[nodiscard]] std::vector<Option> seed_options();
 
 // The codes of the password. Texts from files, descriptors, the
 // environment and the prompt are converted from UTF-8 when `encoding` is

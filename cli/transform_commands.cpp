@@ -128,7 +128,7 @@ int power_command(Context& context) {
 }  // namespace
 
 std::vector<Command> transform_commands() {
-  const std::vector<OptionSpec> number{
+  const std::vector<Option> number{
       {"number", 'n', "N", "the one-byte key, 0 to 255 (only 0 to 10 accept any text)"}};
   std::vector<Command> rows;
   rows.push_back({"encrypt-password", "EncryptPassword", "--number N [FILE]",

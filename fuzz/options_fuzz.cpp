@@ -21,16 +21,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     args.push_back(rest.substr(start, end - start));
     start = end + 1;
   }
-  std::vector<cli::OptionSpec> specs = command.options;
-  specs.push_back({"output", 'o', "FILE", ""});
-  specs.push_back({"allow-loss", '\0', "", ""});
-  specs.push_back({"help", 'h', "", ""});
+  std::vector<cli::Option> options = command.options;
+  options.push_back({"output", 'o', "FILE", ""});
+  options.push_back({"allow-loss", '\0', "", ""});
+  options.push_back({"help", 'h', "", ""});
   try {
-    cli::ParsedArgs first = cli::parse_options(args, specs);
-    cli::ParsedArgs second = cli::parse_options(args, specs);
+    cli::ParsedArgs first = cli::parse_options(args, options);
+    cli::ParsedArgs second = cli::parse_options(args, options);
     QF_FUZZ_CHECK(first.positionals() == second.positionals());
     QF_FUZZ_CHECK(first.positionals().size() <= args.size());
-    for (const auto& spec : specs) QF_FUZZ_CHECK(first.values(spec.name) == second.values(spec.name));
+    for (const auto& option : options) QF_FUZZ_CHECK(first.values(option.name) == second.values(option.name));
   } catch (const cli::UsageError& e) {
     QF_FUZZ_CHECK(std::string_view(e.what()).size() > 0);
   }

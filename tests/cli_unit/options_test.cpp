@@ -8,11 +8,11 @@
 namespace quillfern::cli {
 namespace {
 
-const std::vector<OptionSpec> specs{
+const std::vector<Option> options{
     {"number", 'n', "N", ""}, {"output", 'o', "FILE", ""}, {"quiet", 'q', "", ""},
     {"tag", '\0', "T", "", true}};
 
-ParsedArgs parse(std::vector<std::string> args) { return parse_options(args, specs); }
+ParsedArgs parse(std::vector<std::string> args) { return parse_options(args, options); }
 
 TEST(Options, ReadLongShortAttachedAndSeparateValues) {
   auto p = parse({"--number", "5", "-oout.txt", "-q", "in.txt"});
