@@ -18,37 +18,6 @@
 
 namespace quillfern::platform {
 
-ErrorNumber file_error_number(int os_error, FileAccess access, bool folder_exists) noexcept {
-  switch (os_error) {
-    case ENOENT:
-      if (!folder_exists || access == FileAccess::create) return ErrorNumber::path_not_found;
-      return ErrorNumber::file_not_found;
-    case ENOTDIR:
-    case ELOOP:
-      return ErrorNumber::path_not_found;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-      return ErrorNumber::permission_denied;
-    case ENOSPC:
-    case EFBIG:
-#ifdef EDQUOT
-    case EDQUOT:
-#endif
-      return ErrorNumber::disk_full;
-    case EIO:
-      return ErrorNumber::device_io;
-    case ENAMETOOLONG:
-    case EINVAL:
-    case EBADF:
-      return ErrorNumber::bad_file_name;
-    default:
-      // A folder where a file was wanted, a busy or locked file, a name on
-      // another device: the file cannot be used as asked.
-      return ErrorNumber::path_file_access;
-  }
-}
-
 namespace {
 
 // The test seam's hook of this thread; see set_system_call_hook().

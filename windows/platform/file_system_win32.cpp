@@ -24,35 +24,6 @@
 
 namespace quillfern::platform {
 
-ErrorNumber file_error_number(int os_error, FileAccess access, bool folder_exists) noexcept {
-  switch (os_error) {
-    case ENOENT:
-      if (!folder_exists || access == FileAccess::create) return ErrorNumber::path_not_found;
-      return ErrorNumber::file_not_found;
-    case ENOTDIR:
-      return ErrorNumber::path_not_found;
-    case EACCES:
-    case EPERM:
-#ifdef EROFS
-    case EROFS:
-#endif
-      return ErrorNumber::permission_denied;
-    case ENOSPC:
-    case EFBIG:
-      return ErrorNumber::disk_full;
-    case EIO:
-      return ErrorNumber::device_io;
-    case ENAMETOOLONG:
-    case EINVAL:
-    case EBADF:
-      return ErrorNumber::bad_file_name;
-    default:
-      // A folder where a file was wanted, a file in use by another program:
-      // the file cannot be used as asked.
-      return ErrorNumber::path_file_access;
-  }
-}
-
 namespace {
 
 // The runtime's error number for a system error.
