@@ -19,11 +19,16 @@ PEER_BYTES=$((size_mib * 1024 * 1024))
 head -c "$PEER_BYTES" /dev/urandom >"$PEER_FILE"
 cat "$PEER_FILE" >/dev/null  # into the page cache
 
-# best_time COMMAND...: the best wall-clock seconds of $runs runs.
-best_time() {
-  local best="" t
+# best_prepared_time PREPARE COMMAND...: the best wall-clock seconds of
+# $runs runs of COMMAND; PREPARE (a shell snippet) runs before each run,
+# outside the timing, followed by a sync so that earlier writes do not
+# weigh on the run.
+best_prepared_time() {
+  local prepare=$1 best="" t start end
+  shift
   for _ in $(seq "$runs"); do
-    local start end
+    sh -c "$prepare"
+    sync
     start=$(date +%s.%N)
     "$@" >/dev/null
     end=$(date +%s.%N)
@@ -32,6 +37,9 @@ best_time() {
   done
   printf '%.4f' "$best"
 }
+
+# best_time COMMAND...: the same with nothing to prepare.
+best_time() { best_prepared_time : "$@"; }
 
 # report NAME SECONDS: one line with the rate over the shared file.
 report() {

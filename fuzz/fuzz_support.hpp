@@ -37,6 +37,13 @@ class Input {
     return out;
   }
   [[nodiscard]] std::string rest() { return bytes(size_); }
+  // A length for a transform with a 16-bit counted loop: up to 255, or
+  // one within a few characters of the 32767 limit on either side.
+  [[nodiscard]] std::size_t loop_length() {
+    const bool near_limit = (byte() & 1) != 0;
+    const std::size_t length = byte();
+    return near_limit ? 32760 + length % 16 : length;
+  }
 
  private:
   const std::uint8_t* data_;

@@ -10,9 +10,7 @@ using namespace quillfern;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input input(data, size);
-  const bool long_text = (input.byte() & 1) != 0;
-  std::size_t length = input.byte();
-  if (long_text) length = 32760 + length % 16;
+  const std::size_t length = input.loop_length();
   // The seed's length relative to the text: shorter, equal or longer.
   const int delta = static_cast<int>(input.byte() % 7) - 3;
   const std::size_t seed_length = static_cast<std::size_t>(std::max(0, static_cast<int>(length) + delta));

@@ -10,9 +10,7 @@ using namespace quillfern;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input input(data, size);
-  const bool long_text = (input.byte() & 1) != 0;
-  std::size_t length = input.byte();
-  if (long_text) length = 32760 + length % 16;
+  const std::size_t length = input.loop_length();
   const std::string text = fuzz::repeated(input.rest(), length);
 
   for (bool encode : {true, false}) {

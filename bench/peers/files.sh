@@ -19,23 +19,6 @@ files_reference="$PEER_WORK/files_reference"
 c++ -O2 -std=c++20 -I"$root" -I"$root/build/release/generated" "$root/bench/files_reference.cpp" \
   "$root/build/release/libquillfern.a" -o "$files_reference"
 
-# best_prepared_time PREPARE COMMAND...: like best_time, but PREPARE (a
-# shell snippet) runs before each run, outside the timing, followed by a
-# sync so that earlier writes do not weigh on the run.
-best_prepared_time() {
-  local prepare=$1 best="" t start end
-  shift
-  for _ in $(seq "$runs"); do
-    sh -c "$prepare"
-    sync
-    start=$(date +%s.%N)
-    "$@" >/dev/null
-    end=$(date +%s.%N)
-    t=$(echo "$end - $start" | bc -l)
-    if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" = 1 ]; then best=$t; fi
-  done
-  printf '%.4f' "$best"
-}
 # Each copy or encoding writes a new output file, as when a file is
 # encoded under a new name; a fresh copy of the shared file is wiped.
 new_output="rm -f '$files_out'"
