@@ -417,6 +417,7 @@ HeldFile::~HeldFile() {
 }
 
 HeldFile HeldFile::hold(const std::string& path) {
+  if (path.empty()) raise_file_error(ENOENT, FileAccess::read, path);
   HeldFile held;
   held.path_ = path;
   held.name_ = name_in_folder(path);
@@ -431,8 +432,10 @@ HeldFile HeldFile::hold(const std::string& path) {
   }
   held.file_ = open_at(held.folder_, held.name_.c_str(), holding | O_NOFOLLOW);
   if (held.file_ < 0) {
+    const int error = errno;
     // Without O_PATH a final symbolic link fails to open.
-    raise_file_error(errno == ELOOP ? EISDIR : errno, errno == ELOOP ? FileAccess::write : FileAccess::read, path);
+    if (error == ELOOP) raise_file_error(EISDIR, FileAccess::write, path);
+    raise_file_error(error, FileAccess::read, path);
   }
   struct stat st {};
   look(held.file_, st, path);
@@ -448,11 +451,7 @@ void HeldFile::check_removable() const {
     throw Error(file_error_number(error, FileAccess::remove), path_ + ": cannot be deleted: " + why + "; it was left as it was");
   };
   // Deleting a name writes its folder.
-  int result = -1;
-  do {
-    result = hook_fails(SystemCall::stat) ? -1 : ::faccessat(folder_, ".", W_OK | X_OK, AT_EACCESS);
-  } while (result != 0 && errno == EINTR);
-  if (result != 0) {
+  if (hook_fails(SystemCall::stat) || ::faccessat(folder_, ".", W_OK | X_OK, AT_EACCESS) != 0) {
     if (errno == EACCES || errno == EPERM || errno == EROFS) {
       refuse(errno, std::string("its folder is not writable (") + std::strerror(errno) + ")");
     }

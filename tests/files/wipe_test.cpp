@@ -38,7 +38,8 @@ std::uint32_t mode_of(const std::string& path) {
 }
 
 // The outcome of a job run in a child process: the error number it raised,
-// 0 for none, 255 for anything else.
+// 0 for none, 255 for any other exception, 254 when the child could not be
+// set up, -1 when it did not exit.
 int outcome_of(pid_t child) {
   int status = 0;
   if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
@@ -398,6 +399,7 @@ TEST(Wipe, MissingFilesCreateNothing) {
   ScratchFolder folder;
   EXPECT_QF_ERROR(wipe_file_clean(folder / "missing"), ErrorNumber::file_not_found);
   EXPECT_QF_ERROR(wipe_file_clean(folder / "nofolder/missing"), ErrorNumber::path_not_found);
+  EXPECT_QF_ERROR(wipe_file_clean(""), ErrorNumber::file_not_found);
   EXPECT_EQ(test::entries(folder.path()), 0u);
   // The control raises the same.
   platform::RecordingMessageBox box;
