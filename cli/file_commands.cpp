@@ -144,8 +144,13 @@ int wipe(Context& context) {
   int status = exit_ok;
   for (const std::string& name : names) {
     ProgressBar bar("wipe", context.args.has("quiet"));
+    // Other names of the file lose their data too; they are not deleted.
+    const auto warn_links = [&](std::uint64_t others) {
+      print_warning(name + " has " + std::to_string(others) + " other hard link" + (others == 1 ? "" : "s") +
+                    ", whose data is destroyed too");
+    };
     try {
-      files::wipe_file_clean(name, bar.callback());
+      files::wipe_file_clean(name, bar.callback(), warn_links);
     } catch (const Error& e) {
       bar.finish();
       print_error(e);
@@ -176,7 +181,13 @@ std::vector<Command> file_commands() {
                   "overwrite files with X, then spaces, and delete them",
                   "Each file is overwritten to the next whole 4096-byte block past its end, first\n"
                   "with 'X' and then with spaces, each pass flushed to the device, and deleted.\n"
-                  "Read-only files are wiped too; anything but a regular file is refused.",
+                  "Read-only files are wiped too; anything but a regular file is refused. A file\n"
+                  "that could not be deleted (a folder we may not write, sticky or append-only;\n"
+                  "an immutable file) is refused with error 70 before anything is written, and\n"
+                  "a name given to another file during the wipe is not deleted (error 75). On a\n"
+                  "full device the file's own bytes still get both passes; the error (61) says\n"
+                  "what could not be written, and the file stays. A file with other hard links\n"
+                  "draws a warning: their data is the same and is destroyed too.",
                   uses_nothing, {quiet}, wipe});
   return rows;
 }

@@ -42,6 +42,7 @@ struct FileInfo {
   std::uint32_t permissions = 0;  // the POSIX mode bits 07777
   std::uint64_t device = 0;
   std::uint64_t inode = 0;
+  std::uint64_t links = 0;  // names the file has (hard links)
 
   [[nodiscard]] bool same_file(const FileInfo& other) const noexcept {
     return kind != FileKind::missing && device == other.device && inode == other.inode;
@@ -130,9 +131,66 @@ class File {
   void close();
 
  private:
+  friend class HeldFile;
   File(int handle, std::string path) noexcept : handle_(handle), path_(std::move(path)) {}
   int handle_ = -1;
   std::string path_;
+};
+
+// A regular file held, with its folder, for a job that ends by deleting
+// its name. The folder and the file are held open from the start (on POSIX
+// systems), so the file that is opened, whose permissions are changed and
+// whose name is deleted is the one that was looked at, whatever the name
+// comes to mean meanwhile: a symbolic link or another file put in its place
+// is never followed, changed or deleted.
+class HeldFile {
+ public:
+  HeldFile() noexcept = default;
+  HeldFile(HeldFile&& other) noexcept;
+  HeldFile& operator=(HeldFile&& other) noexcept;
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  // Puts back the permissions that open_write() changed, unless remove()
+  // ran.
+  ~HeldFile();
+
+  // Holds the file `path` names, without following a final symbolic link.
+  // Throws Error: 53 for a missing file (76 when its folder is missing),
+  // 75 for anything but a regular file (a folder, a device, a pipe, a
+  // socket, a symbolic link), and the system's other failures.
+  [[nodiscard]] static HeldFile hold(const std::string& path);
+
+  // The file as it was when it was held.
+  [[nodiscard]] const FileInfo& info() const noexcept { return info_; }
+
+  // Throws Error 70 when the name could not be deleted afterwards: its
+  // folder is not writable by us (or is on a read-only device), the folder
+  // is sticky and neither the file nor the folder is ours, or the folder or
+  // the file is immutable or append-only, as far as the system tells.
+  void check_removable() const;
+
+  // The held file opened for writing in place, neither created nor
+  // shortened. A read-only file of ours is first made writable; its
+  // permissions are put back by remove() or when the HeldFile goes away.
+  [[nodiscard]] File open_write();
+
+  // Deletes the name, once it is checked to still name the held file.
+  // Throws Error: 75 when the name now names another file (which is left
+  // alone), 53 when it is gone, and the system's failures to delete.
+  void remove();
+
+ private:
+  void set_mode(std::uint32_t mode) const;
+  [[nodiscard]] int reopen(int flags) const;
+
+  int folder_ = -1;  // POSIX: the folder, from which the name is deleted
+  int file_ = -1;    // POSIX: the file itself
+  std::string path_;
+  std::string name_;  // the name within the folder
+  FileInfo info_;
+  std::uint64_t owner_ = 0;
+  std::uint32_t saved_mode_ = 0;  // the permissions (attributes on Windows) to put back
+  bool mode_changed_ = false;
 };
 
 // Renames `from` over `to`, replacing it.
@@ -141,8 +199,6 @@ void rename_file(const std::string& from, const std::string& to);
 void remove_file(const std::string& path);
 // Deletes `path` if it can; for cleaning up after a failure.
 void remove_file_quietly(const std::string& path) noexcept;
-// Lets the owner write to `path` (the read-only attribute cleared).
-void make_writable(const std::string& path);
 // Permissions of a file created now: 0666 less the process's mask.
 [[nodiscard]] std::uint32_t new_file_permissions() noexcept;
 
@@ -154,7 +210,7 @@ void make_writable(const std::string& path);
 enum class SystemCall {
   open,    // opening an existing file
   create,  // creating the file beside an output
-  stat,    // looking at a name or an open file
+  stat,    // looking at a name or an open file (its kind, access, flags)
   map,     // mapping a view of a file (a failure makes the view empty)
   read,    // read and pread
   write,   // write and pwrite
@@ -162,7 +218,7 @@ enum class SystemCall {
   chmod,   // changing permissions
   close,   // close (the descriptor is released whatever the hook says)
   rename,
-  remove,  // unlink
+  remove,  // unlink, unlinkat
 };
 
 class SystemCallHook {

@@ -134,6 +134,101 @@ expect_no_file "$work/big"
 expect_no_file "$work/missing"
 expect_status 2 "$q" wipe
 
+# Other names of a wiped file lose their data too: a warning, then the wipe.
+printf 'shared' >"$work/w4" && ln "$work/w4" "$work/w4link"
+expect_status 0 "$q" wipe "$work/w4"
+expect_err_has "quillfern: warning: $work/w4 has 1 other hard link, whose data is destroyed too"
+[ "$(cat "$work/w4link")" = "$(printf '%4096s' '')" ] || fail "the other name does not read all spaces"
+rm -f "$work/w4link"
+
+# A name that could not be deleted afterwards is refused before anything is
+# written: folders an unprivileged user may not delete from, with a file
+# that user may write...
+if [ "$(id -u)" != 0 ] || [ ${#as_user[@]} -gt 0 ]; then
+  for folder in locked sticky; do
+    mkdir "$work/$folder"
+    printf 'keep me' >"$work/$folder/f" && chmod 666 "$work/$folder/f"
+  done
+  chmod 555 "$work/locked"
+  chmod 1777 "$work/sticky"
+  if [ "$(id -u)" != 0 ]; then rm -rf "$work/sticky"; echo "skipped: a sticky folder of another user (not root)"; fi
+  for folder in locked sticky; do
+    [ -d "$work/$folder" ] || continue
+    expect_status 1 "${as_user[@]}" "$q" wipe "$work/$folder/f"
+    expect_err_has "quillfern: error: 70: Permission denied ($work/$folder/f: cannot be deleted: its folder"
+    [ "$(cat "$work/$folder/f")" = "keep me" ] || fail "$folder: the file was overwritten"
+    [ "$(stat -c %a "$work/$folder/f")" = 666 ] || fail "$folder: the mode changed"
+    chmod 755 "$work/$folder" && rm -rf "$work/$folder"
+  done
+else
+  echo "skipped: folders an unprivileged user may not delete from (root without setpriv)"
+fi
+# ... and an append-only folder (where the file system and our rights allow).
+mkdir "$work/appendonly" && printf 'keep me' >"$work/appendonly/f"
+if chattr +a "$work/appendonly" 2>/dev/null; then
+  expect_status 1 "$q" wipe "$work/appendonly/f"
+  expect_err_has "cannot be deleted: its folder is append-only"
+  [ "$(cat "$work/appendonly/f")" = "keep me" ] || fail "append-only folder: the file was overwritten"
+  chattr -a "$work/appendonly"
+else
+  echo "skipped: an append-only folder (chattr +a refused)"
+fi
+rm -rf "$work/appendonly"
+
+# A full device: the file's own bytes still get both passes, the error says
+# what could not be written, and the file stays with its mode. A file-size
+# limit refuses the growth past the end as a full device does.
+head -c 8192 /dev/urandom >"$work/w5" && chmod 440 "$work/w5"
+(ulimit -f 8; "$q" wipe "$work/w5" >"$work/out" 2>"$work/err")
+[ $? -eq 1 ] || fail "wipe under a file-size limit did not fail"
+expect_err_has "quillfern: error: 61: Disk full ($work/w5: 4096 of the 4096 bytes past its end could not be written; its own 8192 bytes were overwritten; it was not deleted)"
+[ "$(tr -d ' ' <"$work/w5" | wc -c)" = 0 ] && [ "$(stat -c %s "$work/w5")" = 8192 ] || fail "size limit: the file is not 8192 spaces"
+[ "$(stat -c %a "$work/w5")" = 440 ] || fail "size limit: the mode was not put back"
+rm -f "$work/w5"
+# A real full device, a small tmpfs in a mount namespace of its own, where
+# the tests may mount one.
+mkdir "$work/small"
+head -c 8192 /dev/urandom >"$work/w6"
+if unshare -m sh -c "mount -t tmpfs -o size=64k tmpfs '$work/small' && cp '$work/w6' '$work/small/f' &&
+     { head -c 1000000 /dev/zero >'$work/small/filler'; true; } 2>/dev/null &&
+     { '$q' wipe '$work/small/f'; echo \$? >'$work/small-status'; } &&
+     cp '$work/small/f' '$work/small-left'" 2>"$work/err"; then
+  [ "$(cat "$work/small-status")" = 1 ] || fail "full tmpfs: wipe exited $(cat "$work/small-status")"
+  expect_err_has "quillfern: error: 61: Disk full ($work/small/f: 4096 of the 4096 bytes past its end could not be written"
+  [ "$(tr -d ' ' <"$work/small-left" | wc -c)" = 0 ] && [ "$(stat -c %s "$work/small-left")" = 8192 ] ||
+    fail "full tmpfs: the file is not 8192 spaces"
+else
+  echo "skipped: a full tmpfs (mounting is not allowed here)"
+fi
+rm -rf "$work/small" "$work/small-status" "$work/small-left" "$work/w6"
+
+# The name is deleted only if it still names the wiped file:
+# 'wipe victim & mv newfile victim' leaves newfile, under the name victim.
+head -c 67108864 /dev/urandom >"$work/victim"
+ln "$work/victim" "$work/victim-witness"
+printf 'not to be wiped' >"$work/newfile"
+"$q" wipe "$work/victim" 2>"$work/err" &
+pid=$!
+# Once the first pass has begun, the wipe is held still while the name is
+# given to another file.
+for _ in $(seq 500); do [ "$(head -c 1 "$work/victim-witness")" = X ] && break; sleep 0.01; done
+kill -STOP "$pid" 2>/dev/null
+if [ -e "$work/victim" ] && [ "$(head -c 1 "$work/victim-witness")" = X ]; then
+  mv "$work/newfile" "$work/victim"
+  kill -CONT "$pid"
+  wait "$pid"
+  status=$?
+  [ "$status" = 1 ] || fail "a wipe whose name was taken exited $status"
+  expect_err_has "quillfern: error: 75: Path/File access error ($work/victim: the name was given to another file meanwhile, which was not deleted)"
+  [ "$(cat "$work/victim" 2>/dev/null)" = "not to be wiped" ] || fail "the file that took the name was deleted or changed"
+  [ "$(tr -d ' ' <"$work/victim-witness" | wc -c)" = 0 ] || fail "the wiped file is not all spaces"
+else
+  kill -CONT "$pid" 2>/dev/null
+  wait "$pid"
+  echo "skipped: the wipe ended before its name could be taken"
+fi
+rm -f "$work/victim" "$work/victim-witness" "$work/newfile"
+
 # On a terminal a long run shows a progress bar on standard error.
 if command -v script >/dev/null; then
   head -c 20000000 /dev/zero >"$work/large"

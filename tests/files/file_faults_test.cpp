@@ -333,6 +333,7 @@ std::vector<SystemCall> run_wipe(const WipeCase& c, const Fault& fault, unsigned
   const std::string witness = folder / "witness";
   write_file(name, std::string(c.size, 'd'));
   if (c.read_only) fs::permissions(name, fs::perms::owner_read | fs::perms::group_read);
+  const fs::perms mode = fs::status(name).permissions();
   // A second name keeps the bytes in sight after the wipe deletes its own.
   fs::create_hard_link(name, witness);
   std::optional<Error> error;
@@ -362,13 +363,16 @@ std::vector<SystemCall> run_wipe(const WipeCase& c, const Fault& fault, unsigned
   }
   const std::uint64_t extent = files::wipe_extent(c.size);
   if (error) {
-    // The file stays where it was, at most overwritten, and can be wiped.
+    // The file stays where it was, at most overwritten, with its mode,
+    // and can be wiped.
     EXPECT_TRUE(fs::is_regular_file(name)) << c.name;
+    EXPECT_EQ(fs::status(name).permissions(), mode) << c.name << ": the mode was not put back";
     EXPECT_EQ(test::entries(folder.path()), 2u) << c.name;
     files::wipe_file_clean(name);
   } else {
     EXPECT_EQ(test::entries(folder.path()), 1u) << c.name;
     EXPECT_TRUE(read_file(witness) == std::string(extent, ' ')) << c.name << ": not all spaces";
+    EXPECT_EQ(fs::status(witness).permissions(), mode) << c.name << ": the other name's mode changed";
   }
   EXPECT_FALSE(fs::exists(name)) << c.name;
   return trace;
@@ -391,6 +395,77 @@ TEST(FileFaults, WipeFileCleanLosesNothingUnderEveryFault) {
   }
   std::cout << "WipeFileClean fault cases run: " << runs << "\n";
   EXPECT_GT(runs, 100u);
+}
+
+// A device with room for `room` bytes of writes between two flushes: the
+// write that would pass it is cut to what is left, and the next one fails
+// with ENOSPC. A wipe's second pass over bytes already written needs no
+// more room than the first, so the count starts again at each flush.
+class FullDevice final : public platform::SystemCallHook {
+ public:
+  explicit FullDevice(std::size_t room) : room_(room) { previous_ = platform::set_system_call_hook(this); }
+  ~FullDevice() override { platform::set_system_call_hook(previous_); }
+  FullDevice(const FullDevice&) = delete;
+  FullDevice& operator=(const FullDevice&) = delete;
+
+  int before(SystemCall call, std::size_t& size) noexcept override {
+    if (call == SystemCall::sync) written_ = 0;
+    if (call != SystemCall::write) return 0;
+    if (written_ >= room_) return ENOSPC;
+    size = std::min(size, room_ - written_);
+    written_ += size;
+    return 0;
+  }
+
+ private:
+  std::size_t room_;
+  std::size_t written_ = 0;
+  platform::SystemCallHook* previous_ = nullptr;
+};
+
+TEST(FileFaults, AFullDeviceStillGetsBothPassesOverTheFilesOwnBytes) {
+  const struct {
+    std::size_t size, room, spaces;
+    bool read_only;
+    const char* says;
+  } cases[] = {
+      {5000, 5000, 5000, false, "3192 of the 3192 bytes past its end could not be written"},
+      {8192, 8192, 8192, true, "4096 of the 4096 bytes past its end could not be written"},
+      {8192, 9000, 9000, false, "3288 of the 4096 bytes past its end"},  // part of the growth fits
+      {0, 0, 0, false, "4096 of the 4096 bytes past its end"},
+      {(1u << 20) + 10, (1u << 20) + 10, (1u << 20) + 10, true, "its own 1048586 bytes were overwritten"},
+      // A device that copies on write may refuse the file's own bytes: a
+      // refused write reports nothing of what it wrote, so those count as
+      // not overwritten.
+      {70000, 30000, 0, false, "only the first 0 of its 70000 bytes could be overwritten"},
+      {(3u << 20) + 5, (2u << 20) + 7, 2u << 20, false, "only the first 2097152 of its 3145733 bytes"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.size);
+    ScratchFolder folder;
+    const std::string name = folder / "doomed", witness = folder / "witness";
+    write_file(name, std::string(c.size, 'd'));
+    if (c.read_only) fs::permissions(name, fs::perms::owner_read | fs::perms::group_read);
+    const fs::perms mode = fs::status(name).permissions();
+    fs::create_hard_link(name, witness);
+    try {
+      FullDevice device(c.room);
+      files::wipe_file_clean(name);
+      ADD_FAILURE() << "the wipe did not fail";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), ErrorNumber::disk_full);
+      EXPECT_NE(e.detail().find(c.says), std::string::npos) << e.detail();
+      EXPECT_NE(e.detail().find("it was not deleted"), std::string::npos) << e.detail();
+    }
+    const std::string left = read_file(witness);
+    EXPECT_GE(left.size(), c.spaces);
+    EXPECT_TRUE(left.substr(0, c.spaces) == std::string(c.spaces, ' ')) << "the file's own bytes were not all spaces";
+    if (c.spaces >= c.size) {
+      EXPECT_EQ(left.find_first_not_of(' '), std::string::npos) << "bytes of the first pass were left";
+    }
+    EXPECT_TRUE(fs::is_regular_file(name));
+    EXPECT_EQ(fs::status(name).permissions(), mode);
+  }
 }
 
 // ---- Named faults ----------------------------------------------------
