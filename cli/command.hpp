@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/io.hpp"
+#include "cli/messages.hpp"
 #include "cli/notices.hpp"
 #include "cli/options.hpp"
 #include "quillfern/control/error.hpp"
@@ -89,10 +90,5 @@ struct Context {
 
 // Helpers shared by the command families.
 [[nodiscard]] std::uint8_t parse_number(std::string_view option, std::string_view text);
-void print_error(std::string_view message);
-// Prints a library error as "N: Description (detail)".
-void print_error(const Error& error);
-void print_hint(std::string_view message);
-void print_warning(std::string_view message);
 
 }  // namespace quillfern::cli
