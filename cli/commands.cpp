@@ -8,6 +8,7 @@
 #include "cli/command.hpp"
 #include "cli/secrets.hpp"
 #include "cli/streams.hpp"
+#include "cli/text_input.hpp"
 #include "quillfern/control/error.hpp"
 #include "quillfern/platform/ascii.hpp"
 #include "quillfern/version.hpp"
@@ -140,15 +141,13 @@ const Command* find_command(std::string_view name) {
   return nullptr;
 }
 
-std::string Context::read_text() const {
+std::string Context::input_path() const {
   const auto& positionals = args.positionals();
-  std::string bytes = read_all(positionals.empty() ? std::string() : positionals.front());
-  if (encoding == CodePage::none) return bytes;
-  try {
-    return from_utf8(bytes, encoding);
-  } catch (const EncodingError& e) {
-    throw IoError(std::string("input: ") + e.what());
-  }
+  return positionals.empty() ? std::string() : positionals.front();
+}
+
+std::string Context::read_text(std::size_t most) const {
+  return cli::read_text(input_path(), encoding, most);
 }
 
 void Context::write_text(std::string_view codes) const {
@@ -161,7 +160,7 @@ void Context::write_text(std::string_view codes) const {
 }
 
 std::string Context::password() const { return read_password(args, encoding); }
-std::string Context::seed() const { return read_seed(args, encoding); }
+std::string Context::seed(std::size_t most) const { return read_seed(args, encoding, most); }
 
 std::string Context::text_option(std::string_view value) const {
   if (encoding == CodePage::none) return std::string(value);
