@@ -1,6 +1,7 @@
 #include "cli/secrets.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -13,6 +14,8 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <iterator>
 
 #include "cli/command.hpp"
 #include "quillfern/platform/ascii.hpp"
@@ -161,11 +164,84 @@ std::string read_descriptor(std::string_view value) {
   return read_first_line(fd, false, "--password-fd " + std::string(value));
 }
 
+// The signals that end a prompt. While the prompt waits they are caught,
+// and only while it waits: the terminal is put back before the signal goes
+// on to end the process.
+constexpr int prompt_signals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+volatile sig_atomic_t prompt_signal = 0;
+extern "C" void on_prompt_signal(int signal) { prompt_signal = signal; }
+
+// The dispositions of the prompt signals, caught for the prompt's time and
+// restored after it. A signal the tool was started with ignored (nohup)
+// stays ignored.
+class PromptSignals {
+ public:
+  PromptSignals() {
+    sigset_t ending;
+    sigemptyset(&ending);
+    for (int signal : prompt_signals) sigaddset(&ending, signal);
+    ::sigprocmask(SIG_BLOCK, &ending, &blocked_before_);
+    waiting_ = blocked_before_;
+    struct sigaction catcher {};
+    catcher.sa_handler = on_prompt_signal;
+    sigemptyset(&catcher.sa_mask);
+    for (std::size_t i = 0; i < std::size(prompt_signals); ++i) {
+      ::sigaction(prompt_signals[i], nullptr, &before_[i]);
+      if (before_[i].sa_handler == SIG_IGN) continue;
+      ::sigaction(prompt_signals[i], &catcher, nullptr);
+      sigdelset(&waiting_, prompt_signals[i]);
+    }
+    prompt_signal = 0;
+  }
+  ~PromptSignals() {
+    for (std::size_t i = 0; i < std::size(prompt_signals); ++i) {
+      ::sigaction(prompt_signals[i], &before_[i], nullptr);
+    }
+    ::sigprocmask(SIG_SETMASK, &blocked_before_, nullptr);
+  }
+  PromptSignals(const PromptSignals&) = delete;
+  PromptSignals& operator=(const PromptSignals&) = delete;
+
+  // The signal mask to wait with: the prompt signals let through.
+  [[nodiscard]] const sigset_t* waiting() const noexcept { return &waiting_; }
+
+  // Sends `signal` again once the prompt's handlers are gone, so that it
+  // does what it would have done without the prompt: by default, end the
+  // process with the signal's status.
+  static void pass_on(int signal) { ::raise(signal); }
+
+ private:
+  sigset_t blocked_before_{};
+  sigset_t waiting_{};
+  struct sigaction before_[std::size(prompt_signals)] {};
+};
+
+// Waits for one character from the terminal; false at the end of input.
+// Throws when the wait ends with a signal (reported in `prompt_signal`).
+bool read_typed(int fd, const PromptSignals& signals, char& ch) {
+  for (;;) {
+    pollfd wait{fd, POLLIN, 0};
+    const int ready = ::ppoll(&wait, 1, nullptr, signals.waiting());
+    if (prompt_signal != 0) return false;
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      throw UsageError(std::string("cannot read the password: ") + std::strerror(errno));
+    }
+    const ssize_t got = ::read(fd, &ch, 1);
+    if (got == 1) return true;
+    if (got == 0) return false;
+    if (errno == EINTR || errno == EAGAIN) continue;
+    throw UsageError(std::string("cannot read the password: ") + std::strerror(errno));
+  }
+}
+
 // Asks on the controlling terminal with echo off; none when there is no
 // terminal to ask. The terminal reads raw characters meanwhile, so that the
-// erase and kill characters are ours to apply, and an interrupt character
-// restores the terminal before the interrupt is delivered: the terminal is
-// never left without echo.
+// erase and kill characters are ours to apply; the interrupt and quit
+// characters, and the signals that end a process, put the terminal back
+// before they take effect, so it is never left without echo. The end of
+// input (the end-of-file character, or a terminal gone) is no password at
+// all, whatever was typed before it.
 std::optional<std::string> prompt(const char* question) {
   const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
@@ -178,44 +254,68 @@ std::optional<std::string> prompt(const char* question) {
   quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG);
   quiet.c_cc[VMIN] = 1;
   quiet.c_cc[VTIME] = 0;
-  // Quiet first, then ask: what is typed after the question is never echoed.
-  ::tcsetattr(fd, TCSAFLUSH, &quiet);
-  (void)!::write(fd, question, std::strlen(question));
   std::string answer;
   answer.reserve(256);
-  bool interrupted = false;
-  for (;;) {
-    char ch = 0;
-    const ssize_t got = ::read(fd, &ch, 1);
-    if (got < 0 && errno == EINTR) continue;
-    if (got != 1 || ch == '\n' || ch == '\r') break;
-    const auto code = static_cast<cc_t>(ch);
-    if (code == saved.c_cc[VINTR] || code == saved.c_cc[VQUIT]) {
-      interrupted = true;
-      break;
-    }
-    if (code == saved.c_cc[VEOF]) break;
-    if (code == saved.c_cc[VERASE] || ch == '\b' || ch == 0x7f) {
-      if (!answer.empty()) {
-        answer.back() = '\0';
-        answer.pop_back();
+  int ending = 0;      // the signal that ended the prompt
+  bool ended = false;  // the end of input came first
+  std::exception_ptr failure;
+  {
+    const PromptSignals signals;
+    // Quiet first, then ask: what is typed after the question is never echoed.
+    ::tcsetattr(fd, TCSAFLUSH, &quiet);
+    (void)!::write(fd, question, std::strlen(question));
+    try {
+      for (;;) {
+        char ch = 0;
+        if (!read_typed(fd, signals, ch)) {
+          ending = prompt_signal;
+          ended = ending == 0;
+          break;
+        }
+        if (ch == '\n' || ch == '\r') break;
+        const auto code = static_cast<cc_t>(ch);
+        if (code == saved.c_cc[VINTR]) {
+          ending = SIGINT;
+          break;
+        }
+        if (code == saved.c_cc[VQUIT]) {
+          ending = SIGQUIT;
+          break;
+        }
+        if (code == saved.c_cc[VEOF]) {
+          ended = true;
+          break;
+        }
+        if (code == saved.c_cc[VERASE] || ch == '\b' || ch == 0x7f) {
+          if (!answer.empty()) {
+            answer.back() = '\0';
+            answer.pop_back();
+          }
+          continue;
+        }
+        if (code == saved.c_cc[VKILL]) {
+          platform::secure_wipe(answer);
+          continue;
+        }
+        if (answer.size() == password_max_bytes) too_long("the password");
+        append_secret(answer, &ch, 1);
       }
-      continue;
+    } catch (...) {
+      failure = std::current_exception();
     }
-    if (code == saved.c_cc[VKILL]) {
-      platform::secure_wipe(answer);
-      continue;
+    (void)!::write(fd, "\n", 1);
+    ::tcsetattr(fd, TCSAFLUSH, &saved);
+    ::close(fd);
+    if (ending != 0 || ended || failure) platform::secure_wipe(answer);
+    if (ending != 0) {
+      // Raised while still blocked: it arrives, under the dispositions the
+      // tool had before the prompt, as soon as the mask is put back.
+      PromptSignals::pass_on(ending);
     }
-    append_secret(answer, &ch, 1);
   }
-  (void)!::write(fd, "\n", 1);
-  ::tcsetattr(fd, TCSAFLUSH, &saved);
-  ::close(fd);
-  if (interrupted) {
-    platform::secure_wipe(answer);
-    ::raise(SIGINT);
-    throw UsageError("interrupted at the password prompt");
-  }
+  if (failure) std::rethrow_exception(failure);
+  if (ending != 0) throw UsageError("interrupted at the password prompt");
+  if (ended) throw UsageError("no password given (the input ended at the prompt)");
   return answer;
 }
 
