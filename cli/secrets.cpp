@@ -172,8 +172,8 @@ volatile sig_atomic_t prompt_signal = 0;
 extern "C" void on_prompt_signal(int signal) { prompt_signal = signal; }
 
 // The dispositions of the prompt signals, caught for the prompt's time and
-// restored after it. A signal the tool was started with ignored (nohup)
-// stays ignored.
+// restored after it. A signal the tool was started with ignored (nohup) or
+// blocked stays so.
 class PromptSignals {
  public:
   PromptSignals() {
@@ -187,7 +187,9 @@ class PromptSignals {
     sigemptyset(&catcher.sa_mask);
     for (std::size_t i = 0; i < std::size(prompt_signals); ++i) {
       ::sigaction(prompt_signals[i], nullptr, &before_[i]);
-      if (before_[i].sa_handler == SIG_IGN) continue;
+      if (before_[i].sa_handler == SIG_IGN || sigismember(&blocked_before_, prompt_signals[i]) == 1) {
+        continue;
+      }
       ::sigaction(prompt_signals[i], &catcher, nullptr);
       sigdelset(&waiting_, prompt_signals[i]);
     }
