@@ -52,8 +52,7 @@ int text_box(Context& context) {
       crypt ? control.TextBoxCrypt(input, password) : control.TextBoxDeCrypt(input, password);
   // Password now holds the decimal text of the key number.
   if (context.args.has("verbose")) {
-    const std::string line = "quillfern: key number " + password + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    print_line("quillfern: key number " + password);
   }
   const std::size_t produced = result ? result->size() : 0;
   if (produced < input.size()) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/io.hpp"
+#include "cli/messages.hpp"
 #include "cli/notices.hpp"
 #include "cli/options.hpp"
 #include "quillfern/control/error.hpp"
@@ -60,14 +61,18 @@ struct Context {
   NoticeBox& notices;
 
   // The text to work on: FILE or standard input, converted from UTF-8 when
-  // --encoding is given.
-  [[nodiscard]] std::string read_text() const;
+  // --encoding is given. A command whose result is decided once the text
+  // has `most` characters reads no further than that.
+  [[nodiscard]] std::string read_text(std::size_t most = static_cast<std::size_t>(-1)) const;
+  // FILE, or empty for standard input.
+  [[nodiscard]] std::string input_path() const;
   // Writes the result to -o FILE (atomically) or standard output.
   void write_text(std::string_view codes) const;
-  // A password or a seed from the options (see secrets.hpp); throws
-  // UsageError when none is given and no terminal can be asked.
+  // A password, or the first `most` codes of a seed, from the options (see
+  // secrets.hpp); throws UsageError when none is given and no terminal can
+  // be asked.
   [[nodiscard]] std::string password() const;
-  [[nodiscard]] std::string seed() const;
+  [[nodiscard]] std::string seed(std::size_t most) const;
   // A text given as an option value, converted like the input text.
   [[nodiscard]] std::string text_option(std::string_view value) const;
 };
@@ -89,10 +94,5 @@ struct Context {
 
 // Helpers shared by the command families.
 [[nodiscard]] std::uint8_t parse_number(std::string_view option, std::string_view text);
-void print_error(std::string_view message);
-// Prints a library error as "N: Description (detail)".
-void print_error(const Error& error);
-void print_hint(std::string_view message);
-void print_warning(std::string_view message);
 
 }  // namespace quillfern::cli

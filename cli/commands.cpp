@@ -7,6 +7,8 @@
 
 #include "cli/command.hpp"
 #include "cli/secrets.hpp"
+#include "cli/streams.hpp"
+#include "cli/text_input.hpp"
 #include "quillfern/control/error.hpp"
 #include "quillfern/platform/ascii.hpp"
 #include "quillfern/version.hpp"
@@ -22,8 +24,6 @@ std::vector<Command> build_table() {
   }
   return table;
 }
-
-void write_out(std::string_view text) { write_best_effort(STDOUT_FILENO, text); }
 
 // The options every command of a group takes, followed by its own.
 std::vector<Option> all_options(const Command& command) {
@@ -141,15 +141,13 @@ const Command* find_command(std::string_view name) {
   return nullptr;
 }
 
-std::string Context::read_text() const {
+std::string Context::input_path() const {
   const auto& positionals = args.positionals();
-  std::string bytes = read_all(positionals.empty() ? std::string() : positionals.front());
-  if (encoding == CodePage::none) return bytes;
-  try {
-    return from_utf8(bytes, encoding);
-  } catch (const EncodingError& e) {
-    throw IoError(std::string("input: ") + e.what());
-  }
+  return positionals.empty() ? std::string() : positionals.front();
+}
+
+std::string Context::read_text(std::size_t most) const {
+  return cli::read_text(input_path(), encoding, most);
 }
 
 void Context::write_text(std::string_view codes) const {
@@ -162,7 +160,7 @@ void Context::write_text(std::string_view codes) const {
 }
 
 std::string Context::password() const { return read_password(args, encoding); }
-std::string Context::seed() const { return read_seed(args, encoding); }
+std::string Context::seed(std::size_t most) const { return read_seed(args, encoding, most); }
 
 std::string Context::text_option(std::string_view value) const {
   if (encoding == CodePage::none) return std::string(value);
@@ -183,28 +181,9 @@ std::uint8_t parse_number(std::string_view option, std::string_view text) {
   return static_cast<std::uint8_t>(value);
 }
 
-void print_error(std::string_view message) {
-  std::string line = "quillfern: error: " + std::string(message) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
-}
+namespace {
 
-void print_error(const Error& error) {
-  std::string message = std::to_string(error.code()) + ": " + std::string(error.description());
-  if (!error.detail().empty()) message += " (" + error.detail() + ")";
-  print_error(message);
-}
-
-void print_hint(std::string_view message) {
-  std::string line = "quillfern: hint: " + std::string(message) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
-}
-
-void print_warning(std::string_view message) {
-  std::string line = "quillfern: warning: " + std::string(message) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
-}
-
-int run(std::span<const std::string> args) {
+int run_checked(std::span<const std::string> args) {
   if (args.empty()) {
     print_error("no command given");
     print_hint("run 'quillfern --help' for the list of commands");
@@ -214,15 +193,15 @@ int run(std::span<const std::string> args) {
   if (name == "--help" || name == "-h" || name == "help") {
     if (args.size() > 1) {
       if (const Command* command = find_command(args[1])) {
-        write_out(command_help(*command));
+        write_output(command_help(*command));
         return exit_ok;
       }
     }
-    write_out(tool_help());
+    write_output(tool_help());
     return exit_ok;
   }
   if (name == "--version" || name == "-V") {
-    write_out(std::string("quillfern ") + version_string + "\n");
+    write_output(std::string("quillfern ") + version_string + "\n");
     return exit_ok;
   }
   const Command* command = find_command(name);
@@ -237,7 +216,7 @@ int run(std::span<const std::string> args) {
     const std::vector<Option> options = all_options(*command);
     Context context{*command, parse_options(args.subspan(1), options), CodePage::none, notices};
     if (context.args.has("help")) {
-      write_out(command_help(*command));
+      write_output(command_help(*command));
       return exit_ok;
     }
     if (auto encoding = context.args.value("encoding")) {
@@ -253,9 +232,16 @@ int run(std::span<const std::string> args) {
       if (!parsed) throw UsageError("--notices takes each, summary or none, not '" + *mode + "'");
       notices.set_mode(*parsed);
     }
+    if (auto output = context.args.value("output"); output && output->empty()) {
+      throw UsageError("-o needs a file name ('-' is standard output)");
+    }
     const std::size_t max_positionals = (command->uses & uses_text_io) ? 1 : SIZE_MAX;
     if (context.args.positionals().size() > max_positionals) {
       throw UsageError("too many arguments");
+    }
+    if ((command->uses & uses_text_io) && !context.args.positionals().empty() &&
+        context.args.positionals().front().empty()) {
+      throw UsageError("FILE needs a name ('-' is standard input)");
     }
     int status = command->run(context);
     notices.finish();
@@ -271,6 +257,18 @@ int run(std::span<const std::string> args) {
     return exit_error;
   } catch (const IoError& e) {
     notices.finish();
+    print_error(e.what());
+    return exit_error;
+  }
+}
+
+}  // namespace
+
+int run(std::span<const std::string> args) {
+  try {
+    return run_checked(args);
+  } catch (const IoError& e) {
+    // Standard output failed under a help text or a listing.
     print_error(e.what());
     return exit_error;
   }

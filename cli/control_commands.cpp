@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/command.hpp"
+#include "cli/streams.hpp"
 #include "quillfern/control/identity.hpp"
 #include "quillfern/control/interface.hpp"
 
@@ -42,8 +43,8 @@ int list_interface(Context&) {
   text += "event " + std::string(identity::events_name) + "." +
           std::string(identity::hide_event_name) + " (dispatch id " +
           std::to_string(identity::hide_event_dispid) + ")\n";
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  return std::fflush(stdout) == 0 ? exit_ok : exit_error;
+  write_output(text);
+  return exit_ok;
 }
 
 }  // namespace

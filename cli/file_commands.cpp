@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "cli/command.hpp"
+#include "cli/streams.hpp"
 #include "quillfern/control/error.hpp"
 #include "quillfern/files/file_cipher.hpp"
 #include "quillfern/files/wipe.hpp"
@@ -132,7 +133,7 @@ int file_code(Context& context) {
   files::encode_decode_file(files_named[0], files_named[1], password, runtime.random(), bar.callback());
   bar.finish();
   if (context.args.has("print-state")) {
-    std::printf("%u\n", runtime.random().state());
+    write_output(std::to_string(runtime.random().state()) + "\n");
   }
   return exit_ok;
 }

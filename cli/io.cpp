@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 namespace quillfern::cli {
 namespace {
@@ -17,25 +16,6 @@ std::string system_message(std::string_view what, const std::string& path, int e
   text += ": ";
   text += std::strerror(error);
   return text;
-}
-
-std::string read_fd(int fd, const std::string& name) {
-  std::string data;
-  struct stat info {};
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    data.reserve(static_cast<std::size_t>(info.st_size));
-  }
-  std::vector<char> buffer(1 << 16);
-  for (;;) {
-    ssize_t got = ::read(fd, buffer.data(), buffer.size());
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw IoError(system_message("cannot read", name, errno));
-    }
-    if (got == 0) break;
-    data.append(buffer.data(), static_cast<std::size_t>(got));
-  }
-  return data;
 }
 
 void write_fd(int fd, std::string_view data, const std::string& name) {
@@ -50,25 +30,6 @@ void write_fd(int fd, std::string_view data, const std::string& name) {
 }
 
 }  // namespace
-
-std::string read_all(const std::string& path) {
-  if (path.empty() || path == "-") return read_fd(STDIN_FILENO, "standard input");
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw IoError(system_message("cannot open", path, errno));
-  struct stat info {};
-  if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-    ::close(fd);
-    throw IoError("cannot read " + path + ": Is a directory");
-  }
-  try {
-    std::string data = read_fd(fd, path);
-    ::close(fd);
-    return data;
-  } catch (...) {
-    ::close(fd);
-    throw;
-  }
-}
 
 void write_all(const std::string& path, std::string_view data) {
   OutputFile output(path);

@@ -20,9 +20,6 @@ class IoError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The whole content of `path`, or of standard input when it is empty or "-".
-[[nodiscard]] std::string read_all(const std::string& path);
-
 // Writes `data` to standard output when `path` is empty or "-"; otherwise
 // to a temporary file beside `path`, flushed and then renamed over it, so
 // that `path` is either untouched or complete. An existing file keeps its
@@ -74,8 +71,8 @@ class OutputFile {
 };
 
 // Writes `text` to descriptor `fd` as far as it goes, for output whose
-// loss must not stop the tool (help texts, notices): a failed write ends
-// it silently, an interrupted one is retried.
+// loss must not stop the tool (messages, notices, a terminal gone): a
+// failed write ends it silently, an interrupted one is retried.
 void write_best_effort(int fd, std::string_view text) noexcept;
 
 // True when the file descriptor is a terminal.

@@ -1,10 +1,8 @@
 #include "cli/notices.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
 
-#include "cli/io.hpp"
+#include "cli/messages.hpp"
 
 namespace quillfern::cli {
 
@@ -34,9 +32,9 @@ void NoticeBox::print(const platform::Message& message, std::size_t count) const
     line = to_utf8(message.title, encoding_) + ": " + to_utf8(message.text, encoding_);
   }
   if (count > 1) line += " (" + std::to_string(count) + " times)";
-  line += '\n';
-  // A closed standard error does not stop the work.
-  write_best_effort(STDERR_FILENO, line);
+  // One line, whatever the text holds; a closed standard error does not
+  // stop the work.
+  print_line(line);
 }
 
 void NoticeBox::finish() {

@@ -1,11 +1,12 @@
 // Where the command line takes passwords and seeds from. A password comes
 // from exactly one of --password-file F (its first line, without the line
-// ending), --password-fd N (likewise), --password-env VAR, --password-hex
-// HEX (exact codes), or else from a prompt on the terminal with echo off.
-// Seeds come from --seed-file F (exact bytes), --seed-hex HEX or
-// --seed-env VAR.
+// ending), --password-fd N (likewise, reading nothing past the line ending),
+// --password-env VAR, --password-hex HEX (exact codes), or else from a
+// prompt on the terminal with echo off. Seeds come from --seed-file F
+// (exact bytes), --seed-hex HEX or --seed-env VAR.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,11 @@
 #include "quillfern/platform/codepage.hpp"
 
 namespace quillfern::cli {
+
+// The longest password the tool takes, in bytes as given (before any
+// --encoding conversion): 1 MiB. A longer one is a usage error, found after
+// reading one byte past the limit.
+inline constexpr std::size_t password_max_bytes = std::size_t{1} << 20;
 
 // The option rows of the two groups, for the command table.
 [[nodiscard]] std::vector<Option> password_options();
@@ -25,9 +31,11 @@ namespace quillfern::cli {
 // source is given and there is no terminal to ask, or when two are given.
 [[nodiscard]] std::string read_password(const ParsedArgs& args, CodePage encoding);
 
-// The codes of the seed; --seed-env is converted like a password, a seed
-// file is taken byte for byte. Throws UsageError when none is given.
-[[nodiscard]] std::string read_seed(const ParsedArgs& args, CodePage encoding);
+// The first `most` codes of the seed (a seed is never read further than an
+// operation can use); --seed-env is converted like a password, a seed file
+// is taken byte for byte. Throws UsageError when none is given.
+[[nodiscard]] std::string read_seed(const ParsedArgs& args, CodePage encoding,
+                                    std::size_t most = static_cast<std::size_t>(-1));
 
 // Exact codes from hexadecimal digits (two per code, blanks allowed between
 // pairs). Throws UsageError naming the option on anything else.

@@ -1,13 +1,33 @@
 // Commands of the character transforms.
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <new>
 
 #include "cli/command.hpp"
+#include "cli/text_input.hpp"
 #include "quillfern/control/encryption.hpp"
 #include "quillfern/transforms/hex.hpp"
+#include "quillfern/transforms/password.hpp"
+#include "quillfern/transforms/power.hpp"
+#include "quillfern/transforms/seed.hpp"
+#include "quillfern/transforms/shift.hpp"
 
 namespace quillfern::cli {
 namespace {
+
+// How much of the text decides the result of a length-limited operation:
+// any longer text fails exactly as its first `decided` characters do, so the
+// command reads no further and hands the control that much. The password
+// cipher fails by its 255th character at the latest; the operations that
+// take the length as a 16-bit number fail at once from 32768 on (below
+// that, a text of 32767 fails only after its last character, so its last
+// character counts).
+constexpr std::size_t password_decided = transforms::password_max_length + 1;
+constexpr std::size_t length16_decided = std::size_t{std::numeric_limits<std::int16_t>::max()} + 1;
+static_assert(transforms::shift_max_length < length16_decided &&
+              transforms::seed_max_length < length16_decided &&
+              transforms::power_max_length < length16_decided);
 
 std::uint8_t number_option(const Context& context) {
   auto value = context.args.value("number");
@@ -18,7 +38,7 @@ std::uint8_t number_option(const Context& context) {
 template <auto Method>
 int password_command(Context& context) {
   const std::uint8_t number = number_option(context);
-  const std::string input = context.read_text();
+  const std::string input = context.read_text(password_decided);
   platform::Host host(context.notices);
   Encryption control(host);
   std::string output;
@@ -27,10 +47,10 @@ int password_command(Context& context) {
   return exit_ok;
 }
 
-// A transform with one input text and OutPut.
+// A transform with one input text of at most 32766 characters and OutPut.
 template <auto Method>
-int text_command(Context& context) {
-  const std::string input = context.read_text();
+int shift_command(Context& context) {
+  const std::string input = context.read_text(length16_decided);
   platform::Host host(context.notices);
   Encryption control(host);
   std::string output;
@@ -42,7 +62,7 @@ int text_command(Context& context) {
 // Hexadecimal conversion streams raw bytes in pieces, so any size runs in
 // bounded memory: every code is converted on its own and every pair of
 // digits is read on its own, so converting piece by piece gives exactly the
-// control's result. With --encoding the text is converted whole.
+// control's result.
 constexpr std::size_t hex_piece = std::size_t{128} << 10;
 
 // Page-aligned buffers: the kernel copies from the page cache into a
@@ -55,14 +75,47 @@ Buffer page_aligned(std::size_t size) {
   return Buffer(static_cast<char*>(::operator new[](size, std::align_val_t{4096})));
 }
 
-std::string input_path(const Context& context) {
-  const auto& positionals = context.args.positionals();
-  return positionals.empty() ? std::string() : positionals.front();
+// With --encoding the text arrives as UTF-8 and is converted in pieces,
+// so memory stays bounded here too. A character the code page lacks ends
+// the run with an error: -o then writes nothing, while standard output has
+// already taken the digits before it.
+int convert_encoded(Context& context) {
+  TextReader input(context.input_path(), context.encoding);
+  OutputFile output(context.args.value("output").value_or(""));
+  std::string codes;
+  std::string digits;
+  while (input.read(codes, hex_piece) != 0) {
+    // Hexadecimal digits are ASCII, the same in every code page and in UTF-8.
+    digits.resize(transforms::converted_size(codes.size()));
+    transforms::convert_to(codes, digits.data());
+    output.write(digits);
+    codes.clear();
+  }
+  output.commit();
+  return exit_ok;
+}
+
+int deconvert_encoded(Context& context) {
+  TextReader input(context.input_path(), context.encoding);
+  OutputFile output(context.args.value("output").value_or(""));
+  std::string digits;
+  std::string codes;
+  // As in the raw stream below, an odd character waits for its partner.
+  while (input.read(digits, 2 * hex_piece) != 0) {
+    const std::size_t whole = digits.size() - digits.size() % 2;
+    codes.resize(whole / 2);
+    transforms::deconvert_to(std::string_view(digits).substr(0, whole), codes.data());
+    output.write(to_utf8(codes, context.encoding));
+    digits.erase(0, whole);
+  }
+  if (!digits.empty()) output.write(to_utf8(transforms::deconvert(digits), context.encoding));
+  output.commit();
+  return exit_ok;
 }
 
 int convert_command(Context& context) {
-  if (context.encoding != CodePage::none) return text_command<&Encryption::convert>(context);
-  InputFile input(input_path(context));
+  if (context.encoding != CodePage::none) return convert_encoded(context);
+  InputFile input(context.input_path());
   OutputFile output(context.args.value("output").value_or(""));
   const Buffer codes = page_aligned(hex_piece);
   const Buffer digits = page_aligned(transforms::converted_size(hex_piece));
@@ -75,8 +128,8 @@ int convert_command(Context& context) {
 }
 
 int deconvert_command(Context& context) {
-  if (context.encoding != CodePage::none) return text_command<&Encryption::DeConvert>(context);
-  InputFile input(input_path(context));
+  if (context.encoding != CodePage::none) return deconvert_encoded(context);
+  InputFile input(context.input_path());
   OutputFile output(context.args.value("output").value_or(""));
   const std::size_t piece = 2 * hex_piece;  // even: pairs never straddle two pieces
   const Buffer digits = page_aligned(piece);
@@ -103,8 +156,9 @@ int deconvert_command(Context& context) {
 }
 
 int seed_command(Context& context) {
-  const std::string seed = context.seed();
-  const std::string input = context.read_text();
+  // No text that the control takes needs more of the seed than this.
+  const std::string seed = context.seed(length16_decided - 1);
+  const std::string input = context.read_text(length16_decided);
   platform::Host host(context.notices);
   Encryption control(host);
   context.write_text(control.SeedEncryption(input, seed));
@@ -118,7 +172,7 @@ int power_command(Context& context) {
     if (!parsed) throw UsageError("--codepage takes cp1252, latin1 or none, not '" + *name + "'");
     page = *parsed;
   }
-  const std::string input = context.read_text();
+  const std::string input = context.read_text(length16_decided);
   platform::Host host(context.notices, page);
   Encryption control(host);
   context.write_text(control.PowerEncryption(input));
@@ -139,7 +193,7 @@ std::vector<Command> transform_commands() {
                   "restore a password scrambled with the same key", "", uses_text_io, number,
                   password_command<&Encryption::DecryptPassword>});
   rows.push_back({"convert", "convert", "[FILE]", "write every code as two upper-case hex digits",
-                  "Any length; raw bytes stream through in bounded memory.", uses_text_io, {},
+                  "Any length; the text streams through in bounded memory (with --encoding too).", uses_text_io, {},
                   convert_command});
   rows.push_back({"deconvert", "DeConvert", "[FILE]", "read pairs of hex digits back into codes",
                   "Never fails: a pair is read as the number \"&H\" followed by it (a pair that "
@@ -149,10 +203,10 @@ std::vector<Command> transform_commands() {
                   uses_text_io, {}, deconvert_command});
   rows.push_back({"easy-encode", "EasyCryptEnCode", "[FILE]", "raise every code by one",
                   "At most 32766 characters (error 6); code 255 fails with error 5.", uses_text_io,
-                  {}, text_command<&Encryption::EasyCryptEnCode>});
+                  {}, shift_command<&Encryption::EasyCryptEnCode>});
   rows.push_back({"easy-decode", "EasyCryptDeCode", "[FILE]", "lower every code by one",
                   "At most 32766 characters (error 6); code 0 fails with error 5.", uses_text_io,
-                  {}, text_command<&Encryption::EasyCryptDeCode>});
+                  {}, shift_command<&Encryption::EasyCryptDeCode>});
   rows.push_back({"seed", "SeedEncryption", "(--seed-file F | --seed-hex HEX | --seed-env VAR) [FILE]",
                   "exclusive-or a text with a seed at least as long (its own inverse)",
                   "At most 32766 characters (error 6); a seed shorter than the text fails with "

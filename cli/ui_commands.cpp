@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/command.hpp"
+#include "cli/streams.hpp"
 #include "cli/windows.hpp"
 #include "quillfern/control/encryption.hpp"
 #include "quillfern/ui/about_form.hpp"
@@ -49,9 +50,7 @@ int about_command(Context& context) {
     Encryption control(host);
     control.About();
     const std::string text = form_texts(*host.about_window());
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() || std::fflush(stdout) != 0) {
-      return exit_error;
-    }
+    write_output(text);
     return exit_ok;
   }
 
@@ -85,6 +84,9 @@ std::int32_t show_option(const Context& context) {
 int open_link_command(Context& context) {
   const auto& targets = context.args.positionals();
   if (targets.size() != 1) throw UsageError("open-link takes one TARGET");
+  // The control opens nothing for an empty link, silently; on the command
+  // line an empty TARGET is a mistake.
+  if (targets.front().empty()) throw UsageError("open-link needs a non-empty TARGET");
   const auto show = static_cast<ui::WINDOW_STATES>(show_option(context));
   const std::string folder = context.args.value("dir").value_or("");
   platform::Host host(context.notices);
@@ -109,7 +111,8 @@ std::vector<Command> ui_commands() {
                   "open a web address or a document with its associated program",
                   "Runs xdg-open (or $BROWSER for http and https addresses) without a\n"
                   "shell. A failed launch prints 'Warning: Error jumping to/launching:TARGET'\n"
-                  "and exits with status 1. Use -- before a TARGET that begins with '-'.",
+                  "and exits with status 1. Use -- before a TARGET that begins with '-'. An\n"
+                  "empty TARGET is a usage error (status 2).",
                   uses_nothing,
                   {{"show", '\0', "N", "window state: 1 normal (default), 2 minimized, 3 maximized"},
                    {"dir", '\0', "FOLDER", "the folder the program starts in (default: \"1\", as the control passes it)"}},

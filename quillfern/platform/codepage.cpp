@@ -90,52 +90,91 @@ std::optional<std::uint8_t> from_unicode(CodePage page, char32_t ch) noexcept {
   return static_cast<std::uint8_t>(ch);
 }
 
+std::size_t Utf8Decoder::decode_one(const unsigned char* bytes, std::size_t available,
+                                    std::string& codes) const {
+  const unsigned char lead = bytes[0];
+  std::size_t extra = 0;
+  char32_t ch = 0;
+  char32_t minimum = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    extra = 1, ch = lead & 0x1Fu, minimum = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    extra = 2, ch = lead & 0x0Fu, minimum = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    extra = 3, ch = lead & 0x07u, minimum = 0x10000;
+  } else {
+    throw EncodingError("malformed UTF-8 at byte " + std::to_string(offset_), offset_);
+  }
+  // Every byte that is there must continue the character, so a malformed
+  // sequence is reported at once, whether or not its end has arrived.
+  for (std::size_t k = 1; k <= extra && k < available; ++k) {
+    if ((bytes[k] & 0xC0) != 0x80) {
+      throw EncodingError("malformed UTF-8 at byte " + std::to_string(offset_), offset_);
+    }
+    ch = (ch << 6) | (bytes[k] & 0x3Fu);
+  }
+  if (available <= extra) return 0;
+  if (ch < minimum || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) {
+    throw EncodingError("malformed UTF-8 at byte " + std::to_string(offset_), offset_);
+  }
+  const auto code = from_unicode(page_, ch);
+  if (!code) {
+    throw EncodingError("character " + describe_char(ch) + " at byte " + std::to_string(offset_) +
+                            " has no code in " + std::string(to_string(page_)),
+                        offset_);
+  }
+  codes += static_cast<char>(*code);
+  return extra + 1;
+}
+
+std::size_t Utf8Decoder::decode(std::string_view piece, std::string& codes, std::size_t most) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
+  const std::size_t size = piece.size();
+  std::size_t i = 0;
+  // First the character that the last piece left unfinished.
+  while (held_size_ > 0 && i < size && codes.size() < most) {
+    held_[held_size_++] = bytes[i++];
+    const std::size_t length = decode_one(held_.data(), held_size_, codes);
+    if (length != 0) {
+      offset_ += length;
+      held_size_ = 0;
+    }
+  }
+  if (held_size_ > 0) return i;
+  while (i < size && codes.size() < most) {
+    if (bytes[i] < 0x80) {  // ASCII maps to itself in every code page: copy the run
+      std::size_t end = i + 1;
+      const std::size_t stop = i + std::min(size - i, most - codes.size());
+      while (end < stop && bytes[end] < 0x80) ++end;
+      codes.append(piece.data() + i, end - i);
+      offset_ += end - i;
+      i = end;
+      continue;
+    }
+    const std::size_t length = decode_one(bytes + i, size - i, codes);
+    if (length == 0) {
+      held_size_ = size - i;
+      std::copy(bytes + i, bytes + size, held_.begin());
+      return size;
+    }
+    i += length;
+    offset_ += length;
+  }
+  return i;
+}
+
+void Utf8Decoder::finish() const {
+  if (held_size_ > 0) {
+    throw EncodingError("truncated UTF-8 at byte " + std::to_string(offset_), offset_);
+  }
+}
+
 std::string from_utf8(std::string_view utf8, CodePage page) {
   std::string out;
   out.reserve(utf8.size());
-  std::size_t i = 0;
-  while (i < utf8.size()) {
-    const std::size_t start = i;
-    auto byte = static_cast<unsigned char>(utf8[i]);
-    if (byte < 0x80) {  // ASCII maps to itself in every code page
-      out += static_cast<char>(byte);
-      ++i;
-      continue;
-    }
-    std::size_t extra = 0;
-    char32_t ch = 0;
-    char32_t minimum = 0;
-    if ((byte & 0xE0) == 0xC0) {
-      extra = 1, ch = byte & 0x1Fu, minimum = 0x80;
-    } else if ((byte & 0xF0) == 0xE0) {
-      extra = 2, ch = byte & 0x0Fu, minimum = 0x800;
-    } else if ((byte & 0xF8) == 0xF0) {
-      extra = 3, ch = byte & 0x07u, minimum = 0x10000;
-    } else {
-      throw EncodingError("malformed UTF-8 at byte " + std::to_string(start), start);
-    }
-    if (utf8.size() - i - 1 < extra) {
-      throw EncodingError("truncated UTF-8 at byte " + std::to_string(start), start);
-    }
-    for (std::size_t k = 1; k <= extra; ++k) {
-      auto next = static_cast<unsigned char>(utf8[i + k]);
-      if ((next & 0xC0) != 0x80) {
-        throw EncodingError("malformed UTF-8 at byte " + std::to_string(start), start);
-      }
-      ch = (ch << 6) | (next & 0x3Fu);
-    }
-    if (ch < minimum || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) {
-      throw EncodingError("malformed UTF-8 at byte " + std::to_string(start), start);
-    }
-    auto code = from_unicode(page, ch);
-    if (!code) {
-      throw EncodingError("character " + describe_char(ch) + " at byte " + std::to_string(start) +
-                              " has no code in " + std::string(to_string(page)),
-                          start);
-    }
-    out += static_cast<char>(*code);
-    i += extra + 1;
-  }
+  Utf8Decoder decoder(page);
+  (void)decoder.decode(utf8, out);
+  decoder.finish();
   return out;
 }
 

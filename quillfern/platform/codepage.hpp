@@ -3,6 +3,7 @@
 // command line, bindings) convert text with these tables.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -46,5 +47,33 @@ class EncodingError : public std::runtime_error {
 // UTF-8 text to codes, and codes to UTF-8 text.
 [[nodiscard]] std::string from_utf8(std::string_view utf8, CodePage page);
 [[nodiscard]] std::string to_utf8(std::string_view codes, CodePage page);
+
+// UTF-8 text to codes when the text arrives in pieces, in bounded memory: a
+// character split between two pieces is held until its last byte arrives.
+// Gives exactly what from_utf8 gives for the whole text, and its errors name
+// offsets from the start of the whole text.
+class Utf8Decoder {
+ public:
+  static constexpr std::size_t no_limit = static_cast<std::size_t>(-1);
+
+  explicit Utf8Decoder(CodePage page) noexcept : page_(page) {}
+
+  // Appends the codes of the characters of `piece` to `codes`, stopping as
+  // soon as `codes` holds `most` codes; returns how many bytes of `piece` it
+  // took (all of them unless it stopped). Throws EncodingError.
+  std::size_t decode(std::string_view piece, std::string& codes, std::size_t most = no_limit);
+  // Throws EncodingError when the text ended inside a character.
+  void finish() const;
+
+ private:
+  // Decodes the character at `bytes` (`available` of them) and appends its
+  // code; 0 when the character needs more bytes than are available.
+  std::size_t decode_one(const unsigned char* bytes, std::size_t available, std::string& codes) const;
+
+  CodePage page_;
+  std::size_t offset_ = 0;  // of the next character, from the start of the text
+  std::array<unsigned char, 4> held_{};
+  std::size_t held_size_ = 0;
+};
 
 }  // namespace quillfern

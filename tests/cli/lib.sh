@@ -22,6 +22,18 @@ expect_err_has() { grep -qF -- "$1" "$work/err" || fail "standard error lacks '$
 expect_no_out() { [ ! -s "$work/out" ] || fail "standard output was not empty"; }
 expect_no_file() { [ ! -e "$1" ] || fail "$1 exists"; }
 
+# bounded COMMAND...: runs COMMAND under a time limit and, where the build
+# allows one (a sanitizer's shadow memory does not fit), a memory limit, so
+# that a fault which reads without end fails a check instead of exhausting
+# the machine.
+bounded() {
+  if [ -z "${bounded_memory:-}" ]; then
+    bounded_memory=$((2 << 20))  # KiB
+    (ulimit -v "$bounded_memory" && "$QUILLFERN" --version) >/dev/null 2>&1 || bounded_memory=unlimited
+  fi
+  (ulimit -v "$bounded_memory"; exec timeout 30 "$@")
+}
+
 finish() {
   if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2

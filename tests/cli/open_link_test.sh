@@ -53,6 +53,10 @@ expect_status 0 launch env BROWSER="$work/bin/browser" "$q" open-link mailto:som
 # Usage errors.
 expect_status 2 "$q" open-link
 expect_status 2 "$q" open-link a b
+rm -f "$work/argv"
+expect_status 2 launch "$q" open-link ''
+expect_err_has "open-link needs a non-empty TARGET"
+[ ! -e "$work/argv" ] || fail "an empty target was handed to the launcher"
 expect_status 2 "$q" open-link --show x https://oldvane.example/
 expect_err_has "--show takes a 32-bit number"
 expect_status 0 launch "$q" open-link --show 3 https://oldvane.example/

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The password prompt on a terminal (driven through tmux): nothing typed is
-# echoed, the erase character works, and an interrupt at the prompt leaves
-# the terminal with its echo back on.
+# echoed, the erase character works, an interrupt or a termination signal at
+# the prompt leaves the terminal as it was (echo, line mode, signal keys),
+# and the end of input is no password at all.
 source "$(dirname "$0")/lib.sh"
 command -v tmux >/dev/null || { echo "tmux missing: skipped"; exit 0; }
 q=$QUILLFERN
@@ -21,6 +22,17 @@ wait_for() {  # wait_for TEXT: until the pane shows TEXT
   return 1
 }
 
+# Clears the pane and waits until it is clear, so that a later wait_for
+# cannot take what an earlier command left on it.
+fresh() {
+  t send-keys -t prompt "clear" Enter
+  for _ in $(seq 100); do
+    t capture-pane -p -t prompt | grep -q -e "Password:" -e "=" || return 0
+    sleep 0.05
+  done
+  fail "the pane did not clear"
+}
+
 t new-session -d -s prompt -x 80 -y 10 "bash --norc --noprofile"
 t send-keys -t prompt "PS1='$ '; $q fastblowfish -o '$work/typed' '$work/plain'; echo status=\$?" Enter
 wait_for "Password:"
@@ -34,12 +46,61 @@ t capture-pane -p -t prompt | grep -q "secre" && fail "the typed password was ec
 cmp -s "$work/typed" "$work/expected" || fail "the typed password did not give the expected text"
 
 # Ctrl-C at the prompt: the command ends and echo is on again.
-t send-keys -t prompt "clear; $q fastblowfish '$work/plain' >/dev/null" Enter
+fresh
+t send-keys -t prompt "$q fastblowfish '$work/plain' >/dev/null" Enter
 wait_for "Password:"
 t send-keys -t prompt C-c
-t send-keys -t prompt "stty -a | grep -o -- '-\?echo ' | head -1; echo checked=1" Enter
+# (The marker is computed, so that the typed line itself does not show it.)
+t send-keys -t prompt "stty -a | grep -o -- '-\?echo ' | head -1; echo checked=\$((0 + 1))" Enter
 wait_for "checked=1"
 t capture-pane -p -t prompt | grep -q -- "^-echo" && fail "the terminal was left without echo"
 t capture-pane -p -t prompt | grep -q -- "^echo *$" || fail "stty did not report echo: $(t capture-pane -p -t prompt | tr -s '\n' ' ')"
+
+# The terminal's modes after a prompt ended: each must be on again.
+expect_modes_back() {  # expect_modes_back WHAT
+  t send-keys -t prompt "stty -a | tr ' ' '\n' | grep -x -e -echo -e -icanon -e -isig; echo modes=\$((6 * 7))" Enter
+  wait_for "modes=42" || return
+  if t capture-pane -p -t prompt | grep -q -x -e -echo -e -icanon -e -isig; then
+    fail "$1 left the terminal with $(t capture-pane -p -t prompt | grep -x -e -echo -e -icanon -e -isig | tr '\n' ' ')"
+  fi
+}
+
+# A signal at the prompt, after some typing: the command ends with the
+# signal's status, and the terminal is back as it was. The command runs
+# under a non-interactive shell, which reports its status whatever the
+# signal (an interactive one drops the rest of its line after SIGINT).
+cat >"$work/signalled.sh" <<SCRIPT
+ulimit -c 0
+sh -c 'echo \$\$ >"$work/pid"; exec "\$@"' sh "$q" fastblowfish -o "$work/sig.out" "$work/plain"
+echo status=\$?
+SCRIPT
+for signal in TERM:143 HUP:129 INT:130 QUIT:131; do
+  name=${signal%%:*} status=${signal##*:}
+  rm -f "$work/pid" "$work/sig.out"
+  fresh
+  t send-keys -t prompt "sh $work/signalled.sh" Enter
+  wait_for "Password:" || continue
+  t send-keys -t prompt -l "half"
+  sleep 0.2
+  kill -s "$name" "$(cat "$work/pid")"
+  wait_for "status=$status" || continue
+  expect_modes_back "SIG$name at the prompt"
+  expect_no_file "$work/sig.out"
+done
+
+# The end of input (Ctrl-D), even after some typing, is no password: an
+# error, and nothing written.
+for typed in "half" ""; do
+  rm -f "$work/eof.out"
+  fresh
+  t send-keys -t prompt "$q fastblowfish -o $work/eof.out $work/plain 2>$work/eof.err; echo status=\$?" Enter
+  wait_for "Password:" || continue
+  [ -n "$typed" ] && t send-keys -t prompt -l "$typed"
+  t send-keys -t prompt C-d
+  wait_for "status=2" || continue
+  grep -q "no password given" "$work/eof.err" || fail "Ctrl-D after '$typed': $(cat "$work/eof.err")"
+  expect_no_file "$work/eof.out"
+  expect_modes_back "Ctrl-D at the prompt"
+done
 
 finish

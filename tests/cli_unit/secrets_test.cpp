@@ -1,5 +1,6 @@
 #include "cli/secrets.hpp"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,6 +63,68 @@ TEST_F(Secrets, ReadPasswordsFromADescriptor) {
   EXPECT_EQ(read_password(with("password-fd", std::to_string(fds[0])), CodePage::none), "fd-secret");
   ::close(fds[0]);
   EXPECT_THROW((void)read_password(with("password-fd", "x"), CodePage::none), UsageError);
+}
+
+// What is left on a descriptor after the password was read from it.
+std::string rest_of(int fd) {
+  std::string rest;
+  char buffer[256];
+  for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) rest.append(buffer, static_cast<std::size_t>(got));
+  return rest;
+}
+
+TEST_F(Secrets, ReadADescriptorUpToTheLineFeedAndNoFurther) {
+  struct Case {
+    std::string content;
+    std::string password;
+    std::string rest;
+  };
+  for (const Case& c : {Case{"pw\nhello world", "pw", "hello world"}, Case{"pw\r\n\nx", "pw", "\nx"},
+                        Case{"\ntext", "", "text"}, Case{"no line feed", "no line feed", ""},
+                        Case{std::string(5000, 'p') + "\n" + std::string(5000, 't'), std::string(5000, 'p'),
+                             std::string(5000, 't')}}) {
+    // A pipe, read a byte at a time: the text is there before the password
+    // is read, so any read ahead would swallow it.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    ASSERT_EQ(::write(fds[1], c.content.data(), c.content.size()), static_cast<ssize_t>(c.content.size()));
+    ::close(fds[1]);
+    EXPECT_EQ(read_password(with("password-fd", std::to_string(fds[0])), CodePage::none), c.password);
+    EXPECT_EQ(rest_of(fds[0]), c.rest) << "pipe";
+    ::close(fds[0]);
+    // A regular file, read in blocks and its offset put back after the line feed.
+    const int fd = ::open(file("fd", "skipped" + c.content).c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::lseek(fd, 7, SEEK_SET), 7);
+    EXPECT_EQ(read_password(with("password-fd", std::to_string(fd)), CodePage::none), c.password);
+    EXPECT_EQ(rest_of(fd), c.rest) << "file";
+    ::close(fd);
+  }
+}
+
+TEST_F(Secrets, TakePasswordsOfAtMostOneMebibyte) {
+  const std::string longest(password_max_bytes, 'p');
+  EXPECT_EQ(read_password(with("password-file", file("max", longest + "\r\n")), CodePage::none), longest);
+  EXPECT_EQ(read_password(with("password-file", file("max", longest + "\nmore")), CodePage::none), longest);
+  for (const std::string& content : {longest + "p", longest + "pp\n", longest + "p\r\n"}) {
+    try {
+      (void)read_password(with("password-file", file("long", content)), CodePage::none);
+      ADD_FAILURE() << content.size();
+    } catch (const UsageError& e) {
+      EXPECT_NE(std::string(e.what()).find("longer than 1 MiB"), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_THROW((void)read_password(with("password-hex", std::string(2 * password_max_bytes + 2, 'a')),
+                                   CodePage::none),
+               UsageError);
+}
+
+TEST_F(Secrets, ReadSeedsOnlyAsFarAsAsked) {
+  const std::string path = file("seed", "0123456789");
+  EXPECT_EQ(read_seed(with("seed-file", path), CodePage::none, 4), "0123");
+  EXPECT_EQ(read_seed(with("seed-file", path), CodePage::none, 40), "0123456789");
+  EXPECT_EQ(read_seed(with("seed-file", "/dev/zero"), CodePage::none, 5), std::string(5, '\0'));
+  EXPECT_EQ(read_seed(with("seed-hex", "414243"), CodePage::none, 2), "AB");
 }
 
 TEST_F(Secrets, RefuseTwoSourcesMissingOnesAndUnsetVariables) {
