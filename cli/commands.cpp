@@ -7,8 +7,8 @@
 
 #include "cli/command.hpp"
 #include "cli/secrets.hpp"
-#include "quillfern/control/error.hpp"
-#include "quillfern/platform/ascii.hpp"
+#include "quillfern/core/error.hpp"
+#include "quillfern/core/ascii.hpp"
 #include "quillfern/version.hpp"
 
 namespace quillfern::cli {

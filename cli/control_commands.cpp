@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "cli/command.hpp"
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/identity.hpp"
 #include "quillfern/control/interface.hpp"
 
 namespace quillfern::cli {

@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "cli/command.hpp"
-#include "quillfern/control/error.hpp"
+#include "quillfern/core/error.hpp"
 #include "quillfern/files/file_cipher.hpp"
 #include "quillfern/files/wipe.hpp"
 #include "quillfern/platform/file_system.hpp"

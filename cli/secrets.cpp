@@ -13,7 +13,7 @@
 #include <cstring>
 
 #include "cli/command.hpp"
-#include "quillfern/platform/ascii.hpp"
+#include "quillfern/core/ascii.hpp"
 #include "quillfern/platform/secure_memory.hpp"
 
 namespace quillfern::cli {

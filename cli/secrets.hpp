@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cli/options.hpp"
-#include "quillfern/platform/codepage.hpp"
+#include "quillfern/core/codepage.hpp"
 
 namespace quillfern::cli {
 

@@ -1,7 +1,7 @@
 // Code-page conversions: every code survives a round trip through UTF-8,
 // and any UTF-8 that converts comes back as the same text.
 #include "fuzz_support.hpp"
-#include "quillfern/platform/codepage.hpp"
+#include "quillfern/core/codepage.hpp"
 
 using namespace quillfern;
 

@@ -1,6 +1,6 @@
 #include "quillfern/platform/message_box.hpp"
 
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/identity.hpp"
 
 namespace quillfern::platform {
 

@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "quillfern/platform/ascii.hpp"
+#include "quillfern/core/ascii.hpp"
 
 extern char** environ;
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "quillfern/control/error.hpp"
+#include "quillfern/core/error.hpp"
 #include "quillfern/ui/open_link.hpp"
 #include "quillfern/version.hpp"
 

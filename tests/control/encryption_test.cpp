@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/identity.hpp"
 #include "support.hpp"
 
 namespace quillfern {

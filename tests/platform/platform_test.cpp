@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "quillfern/platform/codepage.hpp"
+#include "quillfern/core/codepage.hpp"
 #include "quillfern/platform/property_bag.hpp"
 #include "support.hpp"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "quillfern/platform/codepage.hpp"
+#include "quillfern/core/codepage.hpp"
 #include "windows/platform/windows_api.hpp"
 
 namespace quillfern::win32 {

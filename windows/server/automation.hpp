@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "quillfern/platform/variant.hpp"
+#include "quillfern/core/variant.hpp"
 #include "windows/platform/windows_api.hpp"
 
 namespace quillfern::server {

@@ -3,8 +3,8 @@
 #include <exception>
 #include <new>
 
-#include "quillfern/control/error.hpp"
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/error.hpp"
+#include "quillfern/core/identity.hpp"
 #include "windows/platform/text_win32.hpp"
 
 namespace quillfern::server {

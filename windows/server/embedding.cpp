@@ -4,7 +4,7 @@
 // information a container asks for.
 #include <string>
 
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/identity.hpp"
 #include "windows/platform/text_win32.hpp"
 #include "windows/server/encryption_object.hpp"
 #include "windows/server/module.hpp"

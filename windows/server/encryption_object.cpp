@@ -8,7 +8,7 @@
 #include <string>
 
 #include "quillfern/control/dispatcher.hpp"
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/identity.hpp"
 #include "quillfern/control/interface.hpp"
 #include "windows/platform/text_win32.hpp"
 #include "windows/server/automation.hpp"

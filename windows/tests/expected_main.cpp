@@ -11,7 +11,7 @@
 #include <random>
 
 #include "quillfern/control/dispatcher.hpp"
-#include "quillfern/control/error.hpp"
+#include "quillfern/core/error.hpp"
 #include "windows/tests/cases.hpp"
 
 namespace {
