@@ -51,7 +51,7 @@ class Shell {
 };
 
 // The system's own shell. On Windows it opens targets with ShellExecuteA
-// (windows/platform/shell_win32.cpp). On a POSIX desktop it starts
+// (quillfern/platform/win32/shell.cpp). On a POSIX desktop it starts
 // `xdg-open TARGET` (or, for http
 // and https addresses, the programs listed in $BROWSER when it is set)
 // directly with posix_spawn and an argument vector: no command interpreter

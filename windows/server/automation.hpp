@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "quillfern/core/variant.hpp"
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::server {
 

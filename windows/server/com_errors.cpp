@@ -5,7 +5,7 @@
 
 #include "quillfern/core/error.hpp"
 #include "quillfern/core/identity.hpp"
-#include "windows/platform/text_win32.hpp"
+#include "quillfern/platform/win32/text.hpp"
 
 namespace quillfern::server {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "quillfern/core/identity.hpp"
-#include "windows/platform/text_win32.hpp"
+#include "quillfern/platform/win32/text.hpp"
 #include "windows/server/encryption_object.hpp"
 #include "windows/server/module.hpp"
 #include "windows/server/registration.hpp"

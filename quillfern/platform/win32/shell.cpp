@@ -10,7 +10,7 @@
 #include <cctype>
 #include <string>
 
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::platform {
 namespace {

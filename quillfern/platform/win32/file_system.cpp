@@ -20,7 +20,7 @@
 #include <cstring>
 #include <utility>
 
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::platform {
 
