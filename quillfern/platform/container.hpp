@@ -45,7 +45,6 @@ class ControlBase {
   void set_base_enabled(bool value) noexcept { enabled_ = value; }
 
   [[nodiscard]] Container* container() const noexcept { return container_; }
-  void site(Container* container) noexcept { container_ = container; }
 
   // The container's notice that the control has been hidden.
   void hidden() { on_hidden(); }
