@@ -133,37 +133,4 @@ void make_writable(const std::string& path);
 // Permissions of a file created now: 0666 less the process's mask.
 [[nodiscard]] std::uint32_t new_file_permissions() noexcept;
 
-// A seam for tests that inject faults. The file calls above consult the
-// calling thread's hook, when one is set, before each system call they
-// make, and the hook may fail the call or make a transfer short. Nothing
-// in the library or the tool sets a hook; unset, a call costs one load of
-// a thread-local pointer more.
-enum class SystemCall {
-  open,    // opening an existing file
-  create,  // creating the file beside an output
-  stat,    // looking at a name or an open file
-  map,     // mapping a view of a file (a failure makes the view empty)
-  read,    // read and pread
-  write,   // write and pwrite
-  sync,    // fsync
-  chmod,   // changing permissions
-  close,   // close (the descriptor is released whatever the hook says)
-  rename,
-  remove,  // unlink
-};
-
-class SystemCallHook {
- public:
-  virtual ~SystemCallHook() = default;
-  // Called before `call`, which is to move `size` bytes (0 for calls that
-  // move none). Returns the system error the call fails with instead, or
-  // 0 to let it run; may lower `size` (to 1 at least) to make a read or a
-  // write transfer fewer bytes.
-  virtual int before(SystemCall call, std::size_t& size) noexcept = 0;
-};
-
-// Sets the hook of the calling thread (nullptr for none); returns the one
-// it replaces.
-SystemCallHook* set_system_call_hook(SystemCallHook* hook) noexcept;
-
 }  // namespace quillfern::platform

@@ -3,10 +3,9 @@
 // numbering of shell results.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -95,11 +94,16 @@ class SystemShell final : public Shell {
   [[nodiscard]] const Options& options() const noexcept { return options_; }
 
  private:
-  std::int32_t launch(const std::vector<std::string>& argv, const std::string& directory);
-  void reap() noexcept;
+  // What the system's own implementation keeps between calls (on POSIX
+  // systems, the launchers that outlived their settle time), made on first
+  // use.
+  struct State;
+  struct StateDeleter {
+    void operator()(State* state) const noexcept;
+  };
 
   Options options_;
-  std::vector<pid_t> running_;  // launchers that outlived their settle time
+  std::unique_ptr<State, StateDeleter> state_;
 };
 
 // True for a target of the form scheme:... (a scheme of two or more

@@ -25,6 +25,7 @@
 #include "quillfern/files/file_cipher.hpp"
 #include "quillfern/files/wipe.hpp"
 #include "quillfern/platform/file_system.hpp"
+#include "quillfern/platform/system_calls.hpp"
 #include "reference/file_cipher_reference.hpp"
 #include "support.hpp"
 

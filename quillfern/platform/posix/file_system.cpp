@@ -1,7 +1,6 @@
 // The POSIX implementation of the file system interface.
 #include "quillfern/platform/file_system.hpp"
-
-#ifndef _WIN32
+#include "quillfern/platform/system_calls.hpp"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -19,38 +18,6 @@
 namespace quillfern::platform {
 
 namespace {
-
-// The test seam's hook of this thread; see set_system_call_hook().
-thread_local SystemCallHook* call_hook = nullptr;
-
-// Whether the hook fails `call`, errno then saying why; it may shorten
-// `size`, never to nothing.
-bool hook_fails(SystemCall call, std::size_t& size) noexcept {
-  if (call_hook == nullptr) [[likely]] return false;
-  const std::size_t asked = size;
-  const int error = call_hook->before(call, size);
-  if (size == 0 || size > asked) size = asked;
-  if (error == 0) return false;
-  errno = error;
-  return true;
-}
-
-bool hook_fails(SystemCall call) noexcept {
-  std::size_t none = 0;
-  return hook_fails(call, none);
-}
-
-std::string folder_of(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-bool is_folder(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 FileInfo info_from(const struct stat& st) {
   FileInfo info;
@@ -75,12 +42,9 @@ int open_checked(const std::string& path, int flags, FileAccess access) {
 
 }  // namespace
 
-void raise_file_error(int os_error, FileAccess access, const std::string& path) {
-  const bool folder_exists = os_error != ENOENT || is_folder(folder_of(path));
-  std::string detail = path;
-  detail += ": ";
-  detail += std::strerror(os_error);
-  throw Error(file_error_number(os_error, access, folder_exists), detail);
+bool is_directory(const std::string& path) noexcept {
+  struct stat info {};
+  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 FileInfo file_info(const std::string& path, bool follow_links) {
@@ -322,8 +286,6 @@ void make_writable(const std::string& path) {
   }
 }
 
-SystemCallHook* set_system_call_hook(SystemCallHook* hook) noexcept { return std::exchange(call_hook, hook); }
-
 std::uint32_t new_file_permissions() noexcept {
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -331,5 +293,3 @@ std::uint32_t new_file_permissions() noexcept {
 }
 
 }  // namespace quillfern::platform
-
-#endif  // _WIN32

@@ -8,21 +8,16 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
 #include "quillfern/core/ascii.hpp"
+#include "quillfern/platform/system_calls.hpp"
 
 extern char** environ;
 
 namespace quillfern::platform {
 namespace {
-
-bool is_directory(const std::string& path) {
-  struct stat info {};
-  return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 // What a failed spawn means to a caller of the shell.
 std::int32_t spawn_failure(int error) {
@@ -84,37 +79,29 @@ std::vector<std::string> browser_argv(std::string_view entry, std::string_view a
   return words;
 }
 
-// The folder part of a path ("." for a bare name).
-std::string folder_of(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 }  // namespace
 
-bool is_address(std::string_view target) noexcept {
-  const auto colon = target.find(':');
-  if (colon == std::string_view::npos || colon < 2 || !ascii::is_letter(target[0])) return false;
-  return std::all_of(target.begin(), target.begin() + static_cast<std::ptrdiff_t>(colon), [](char ch) {
-    return ascii::is_letter(ch) || ascii::is_digit(ch) || ch == '+' || ch == '-' || ch == '.';
-  });
-}
+struct SystemShell::State {
+  std::int32_t launch(const Options& options, const std::vector<std::string>& argv,
+                      const std::string& directory);
+  void reap() noexcept;
 
-bool is_web_address(std::string_view target) noexcept {
-  if (!is_address(target)) return false;
-  const std::string_view scheme = target.substr(0, target.find(':'));
-  return ascii::equal_ignoring_case(scheme, "http") || ascii::equal_ignoring_case(scheme, "https");
-}
+  std::vector<pid_t> running;  // launchers that outlived their settle time
+};
 
-SystemShell::~SystemShell() { reap(); }
+void SystemShell::StateDeleter::operator()(State* state) const noexcept { delete state; }
+
+SystemShell::~SystemShell() {
+  if (state_ != nullptr) state_->reap();
+}
 
 std::int32_t SystemShell::open(std::string_view operation, std::string_view file,
                               std::string_view /*parameters*/, std::string_view directory,
                               std::int32_t /*show_command*/) noexcept {
   try {
-    reap();
+    if (state_ == nullptr) state_.reset(new State);
+    State& state = *state_;
+    state.reap();
     if (!operation.empty() && !ascii::equal_ignoring_case(operation, "open")) {
       return shell_result::no_association;
     }
@@ -136,12 +123,12 @@ std::int32_t SystemShell::open(std::string_view operation, std::string_view file
           entries = colon == std::string_view::npos ? std::string_view{} : entries.substr(colon + 1);
           const auto argv = browser_argv(entry, file);
           if (argv.empty()) continue;
-          result = launch(argv, folder);
+          result = state.launch(options_, argv, folder);
           if (result > 32) return result;
         }
         return result;
       }
-      return launch({options_.launcher, std::string(file)}, folder);
+      return state.launch(options_, {options_.launcher, std::string(file)}, folder);
     }
 
     // A path: it must exist, seen from the folder the program starts in.
@@ -153,13 +140,14 @@ std::int32_t SystemShell::open(std::string_view operation, std::string_view file
       return is_directory(folder_of(seen)) ? shell_result::file_not_found
                                            : shell_result::path_not_found;
     }
-    return launch({options_.launcher, path.front() == '-' ? "./" + path : path}, folder);
+    return state.launch(options_, {options_.launcher, path.front() == '-' ? "./" + path : path}, folder);
   } catch (...) {
     return shell_result::out_of_resources;
   }
 }
 
-std::int32_t SystemShell::launch(const std::vector<std::string>& argv, const std::string& directory) {
+std::int32_t SystemShell::State::launch(const Options& options, const std::vector<std::string>& argv,
+                                       const std::string& directory) {
   std::vector<char*> args;
   args.reserve(argv.size() + 1);
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
@@ -186,7 +174,7 @@ std::int32_t SystemShell::launch(const std::vector<std::string>& argv, const std
   if (error == 0) error = posix_spawnattr_setsigmask(&attributes, &none);
   if (error == 0) error = posix_spawnattr_setsigdefault(&attributes, &defaults);
   if (error == 0) error = posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  if (error == 0 && options_.quiet) {
+  if (error == 0 && options.quiet) {
     error = posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     if (error == 0) error = posix_spawn_file_actions_adddup2(&actions, 1, 2);
   }
@@ -206,7 +194,7 @@ std::int32_t SystemShell::launch(const std::vector<std::string>& argv, const std
   // Launchers hand the target to its program and end at once; one that is
   // still running after the settle time is the program itself, or waits for
   // it, and has opened the target.
-  const auto deadline = std::chrono::steady_clock::now() + options_.settle;
+  const auto deadline = std::chrono::steady_clock::now() + options.settle;
   for (;;) {
     int status = 0;
     const pid_t done = ::waitpid(pid, &status, WNOHANG);
@@ -215,12 +203,12 @@ std::int32_t SystemShell::launch(const std::vector<std::string>& argv, const std
     if (std::chrono::steady_clock::now() >= deadline) break;
     sleep_briefly();
   }
-  running_.push_back(pid);
+  running.push_back(pid);
   return shell_result::opened;
 }
 
-void SystemShell::reap() noexcept {
-  std::erase_if(running_, [](pid_t pid) {
+void SystemShell::State::reap() noexcept {
+  std::erase_if(running, [](pid_t pid) {
     int status = 0;
     const pid_t done = ::waitpid(pid, &status, WNOHANG);
     return done != 0;

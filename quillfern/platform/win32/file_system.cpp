@@ -4,9 +4,8 @@
 // renaming over a file, attributes, file identity), and their failures
 // mapped onto the runtime's error numbers and from there, in the one shared
 // place, onto the platform's error numbers.
-#if __has_include("quillfern/platform/file_system.hpp")
-
 #include "quillfern/platform/file_system.hpp"
+#include "quillfern/platform/system_calls.hpp"
 
 #include <fcntl.h>
 #include <io.h>
@@ -55,20 +54,6 @@ int errno_of(DWORD error) noexcept {
   }
 }
 
-std::string folder_of(const std::string& path) {
-  const auto slash = path.find_last_of("/\\");
-  if (slash == std::string::npos) {
-    return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) + "." : ".";
-  }
-  if (slash == 0 || (slash == 2 && path[1] == ':')) return path.substr(0, slash + 1);
-  return path.substr(0, slash);
-}
-
-bool is_folder(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 HANDLE system_handle(int fd) noexcept { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 
 // Volume and file index: what identifies a file whatever its name.
@@ -103,12 +88,9 @@ constexpr unsigned chunk = 1u << 30;
 
 }  // namespace
 
-void raise_file_error(int os_error, FileAccess access, const std::string& path) {
-  const bool folder_exists = os_error != ENOENT || is_folder(folder_of(path));
-  std::string detail = path;
-  detail += ": ";
-  detail += std::strerror(os_error);
-  throw Error(file_error_number(os_error, access, folder_exists), detail);
+bool is_directory(const std::string& path) noexcept {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 FileInfo file_info(const std::string& path, bool follow_links) {
@@ -197,12 +179,12 @@ File::~File() {
 }
 
 File File::open_read(const std::string& path) {
-  if (is_folder(path)) raise_file_error(EISDIR, FileAccess::read, path);
+  if (is_directory(path)) raise_file_error(EISDIR, FileAccess::read, path);
   return File(open_checked(path, _O_RDONLY, FileAccess::read), path);
 }
 
 File File::open_write(const std::string& path) {
-  if (file_info(path, false).kind == FileKind::symlink || is_folder(path)) {
+  if (file_info(path, false).kind == FileKind::symlink || is_directory(path)) {
     raise_file_error(EISDIR, FileAccess::write, path);
   }
   File file(open_checked(path, _O_WRONLY, FileAccess::read), path);
@@ -325,5 +307,3 @@ void make_writable(const std::string& path) {
 std::uint32_t new_file_permissions() noexcept { return 0666; }
 
 }  // namespace quillfern::platform
-
-#endif

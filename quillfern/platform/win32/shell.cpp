@@ -3,51 +3,18 @@
 // in the shell's own numbering (greater than 32 on success). Built in place
 // of the POSIX shell's source, which starts a launcher process instead; the
 // host's system shell is this one on Windows.
-#if __has_include("quillfern/platform/shell.hpp")
-
 #include "quillfern/platform/shell.hpp"
 
-#include <cctype>
 #include <string>
 
 #include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::platform {
-namespace {
 
-bool is_letter(char ch) { return std::isalpha(static_cast<unsigned char>(ch)) != 0; }
+// ShellExecuteA keeps nothing between calls.
+struct SystemShell::State {};
 
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-}  // namespace
-
-bool is_address(std::string_view target) noexcept {
-  const auto colon = target.find(':');
-  // One letter before the colon is a drive, not a scheme.
-  if (colon == std::string_view::npos || colon < 2 || !is_letter(target[0])) return false;
-  for (std::size_t i = 1; i < colon; ++i) {
-    const char ch = target[i];
-    if (!(is_letter(ch) || std::isdigit(static_cast<unsigned char>(ch)) || ch == '+' || ch == '-' || ch == '.')) {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool is_web_address(std::string_view target) noexcept {
-  const auto colon = target.find(':');
-  if (colon == std::string_view::npos || !is_address(target)) return false;
-  const std::string_view scheme = target.substr(0, colon);
-  return equal_ignoring_case(scheme, "http") || equal_ignoring_case(scheme, "https");
-}
+void SystemShell::StateDeleter::operator()(State* state) const noexcept { delete state; }
 
 SystemShell::~SystemShell() = default;
 
@@ -66,12 +33,6 @@ std::int32_t SystemShell::open(std::string_view operation, std::string_view file
   }
 }
 
-std::int32_t SystemShell::launch(const std::vector<std::string>&, const std::string&) {
-  return shell_result::no_association;
-}
-
-void SystemShell::reap() noexcept {}
-
 std::int32_t RecordingShell::open(std::string_view operation, std::string_view file,
                                   std::string_view parameters, std::string_view directory,
                                   std::int32_t show_command) noexcept {
@@ -86,4 +47,3 @@ std::int32_t RecordingShell::open(std::string_view operation, std::string_view f
 
 }  // namespace quillfern::platform
 
-#endif
