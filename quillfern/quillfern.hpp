@@ -16,7 +16,6 @@
 #include "quillfern/files/wipe.hpp"
 #include "quillfern/core/codepage.hpp"
 #include "quillfern/platform/container.hpp"
-#include "quillfern/platform/file_system.hpp"
 #include "quillfern/platform/host.hpp"
 #include "quillfern/platform/message_box.hpp"
 #include "quillfern/platform/property_bag.hpp"

@@ -1,9 +1,9 @@
 // Every operating-system file call of the library, behind one small
 // interface: open, read, write, flush, rename, delete, file kinds and
 // permissions, and the one place where the system's failures become the
-// platform's error numbers. This build carries the POSIX implementation
-// (file_system.cpp); a Windows build supplies the same interface over
-// Win32.
+// platform's error numbers. What every system shares is in file_system.cpp;
+// the system calls are in posix/file_system.cpp and win32/file_system.cpp.
+// Internal to the library: not installed.
 #pragma once
 
 #include <cstddef>

@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace quillfern::platform {
 
@@ -111,21 +110,5 @@ class SystemShell final : public Shell {
 [[nodiscard]] bool is_address(std::string_view target) noexcept;
 // True for an http or https address.
 [[nodiscard]] bool is_web_address(std::string_view target) noexcept;
-
-// Keeps every request and answers with a fixed result.
-class RecordingShell final : public Shell {
- public:
-  explicit RecordingShell(std::int32_t result = shell_result::opened) : result_(result) {}
-  std::int32_t open(std::string_view operation, std::string_view file,
-                    std::string_view parameters, std::string_view directory,
-                    std::int32_t show_command) noexcept override;
-
-  void set_result(std::int32_t result) noexcept { result_ = result; }
-  [[nodiscard]] const std::vector<ShellRequest>& requests() const noexcept { return requests_; }
-
- private:
-  std::int32_t result_;
-  std::vector<ShellRequest> requests_;
-};
 
 }  // namespace quillfern::platform

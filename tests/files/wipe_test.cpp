@@ -8,6 +8,7 @@
 
 #include "file_test_support.hpp"
 #include "quillfern/control/encryption.hpp"
+#include "testing/doubles.hpp"
 #include "support.hpp"
 
 namespace quillfern {
@@ -70,7 +71,7 @@ TEST(Wipe, MissingFilesCreateNothing) {
   EXPECT_QF_ERROR(wipe_file_clean(folder / "nofolder/missing"), ErrorNumber::path_not_found);
   EXPECT_EQ(test::entries(folder.path()), 0u);
   // The control raises the same.
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   EXPECT_QF_ERROR(control.WipeFileClean(folder / "missing"), ErrorNumber::file_not_found);

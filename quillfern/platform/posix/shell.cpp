@@ -10,6 +10,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "quillfern/core/ascii.hpp"
 #include "quillfern/platform/system_calls.hpp"
@@ -213,18 +215,6 @@ void SystemShell::State::reap() noexcept {
     const pid_t done = ::waitpid(pid, &status, WNOHANG);
     return done != 0;
   });
-}
-
-std::int32_t RecordingShell::open(std::string_view operation, std::string_view file,
-                                  std::string_view parameters, std::string_view directory,
-                                  std::int32_t show_command) noexcept {
-  try {
-    requests_.push_back({std::string(operation), std::string(file), std::string(parameters),
-                         std::string(directory), show_command});
-  } catch (...) {
-    return shell_result::out_of_resources;
-  }
-  return result_;
 }
 
 }  // namespace quillfern::platform

@@ -33,17 +33,5 @@ std::int32_t SystemShell::open(std::string_view operation, std::string_view file
   }
 }
 
-std::int32_t RecordingShell::open(std::string_view operation, std::string_view file,
-                                  std::string_view parameters, std::string_view directory,
-                                  std::int32_t show_command) noexcept {
-  try {
-    requests_.push_back(ShellRequest{std::string(operation), std::string(file), std::string(parameters),
-                                     std::string(directory), show_command});
-  } catch (...) {
-    return shell_result::out_of_resources;
-  }
-  return result_;
-}
-
 }  // namespace quillfern::platform
 
