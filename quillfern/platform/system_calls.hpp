@@ -8,11 +8,12 @@
 
 namespace quillfern::platform {
 
-// A seam for tests that inject faults. The file calls above consult the
-// calling thread's hook, when one is set, before each system call they
-// make, and the hook may fail the call or make a transfer short. Nothing
-// in the library or the tool sets a hook; unset, a call costs one load of
-// a thread-local pointer more.
+// A seam for tests that inject faults. The file calls of file_system.hpp,
+// on POSIX systems and on Windows alike, consult the calling thread's hook,
+// when one is set, before each system call they make, and the hook may
+// fail the call or make a transfer short. Nothing in the library or the
+// tool sets a hook; unset, a call costs one load of a thread-local pointer
+// more.
 enum class SystemCall {
   open,    // opening an existing file
   create,  // creating the file beside an output
