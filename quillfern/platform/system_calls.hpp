@@ -55,4 +55,8 @@ SystemCallHook* set_system_call_hook(SystemCallHook* hook) noexcept;
 // system implements it with its own call; it consults no hook.
 [[nodiscard]] bool is_directory(const std::string& path) noexcept;
 
+// Releases a view of a file that File::view() mapped, `length` bytes at
+// `base`.
+void unmap_view(void* base, std::size_t length) noexcept;
+
 }  // namespace quillfern::platform

@@ -74,26 +74,7 @@ std::string final_target(const std::string& path) {
   return folder_of(path) + "/" + link;
 }
 
-FileView::FileView(FileView&& other) noexcept
-    : base_(std::exchange(other.base_, nullptr)),
-      length_(std::exchange(other.length_, 0)),
-      data_(std::exchange(other.data_, nullptr)),
-      size_(std::exchange(other.size_, 0)) {}
-
-FileView& FileView::operator=(FileView&& other) noexcept {
-  if (this != &other) {
-    if (base_ != nullptr) ::munmap(base_, length_);
-    base_ = std::exchange(other.base_, nullptr);
-    length_ = std::exchange(other.length_, 0);
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
-}
-
-FileView::~FileView() {
-  if (base_ != nullptr) ::munmap(base_, length_);
-}
+void unmap_view(void* base, std::size_t length) noexcept { ::munmap(base, length); }
 
 FileView File::view(std::uint64_t offset, std::size_t size) const noexcept {
   struct stat st {};

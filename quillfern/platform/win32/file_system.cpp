@@ -125,26 +125,7 @@ FileInfo file_info(const std::string& path, bool follow_links) {
 
 std::string final_target(const std::string& path) { return path; }
 
-FileView::FileView(FileView&& other) noexcept
-    : base_(std::exchange(other.base_, nullptr)),
-      length_(std::exchange(other.length_, 0)),
-      data_(std::exchange(other.data_, nullptr)),
-      size_(std::exchange(other.size_, 0)) {}
-
-FileView& FileView::operator=(FileView&& other) noexcept {
-  if (this != &other) {
-    if (base_ != nullptr) UnmapViewOfFile(base_);
-    base_ = std::exchange(other.base_, nullptr);
-    length_ = std::exchange(other.length_, 0);
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
-}
-
-FileView::~FileView() {
-  if (base_ != nullptr) UnmapViewOfFile(base_);
-}
+void unmap_view(void* base, std::size_t) noexcept { UnmapViewOfFile(base); }
 
 FileView File::view(std::uint64_t offset, std::size_t size) const noexcept {
   struct _stat64 st {};
