@@ -10,7 +10,7 @@
 #include "../tests/reference/fastblowfish_reference.hpp"
 #include "../tests/reference/textbox_reference.hpp"
 #include "quillfern/ciphers/cipher_text.hpp"
-#include "quillfern/ciphers/fastblowfish.hpp"
+#include "quillfern/ciphers/fastblowfish_kernels.hpp"
 #include "quillfern/ciphers/textbox.hpp"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <random>
 
 #include "../tests/reference/transforms_reference.hpp"
-#include "quillfern/transforms/hex.hpp"
+#include "quillfern/transforms/hex_kernels.hpp"
 #include "quillfern/transforms/power.hpp"
 #include "quillfern/transforms/seed.hpp"
 #include "quillfern/transforms/shift.hpp"

@@ -15,8 +15,8 @@
 #include "cli/messages.hpp"
 #include "cli/notices.hpp"
 #include "cli/options.hpp"
-#include "quillfern/control/error.hpp"
-#include "quillfern/platform/codepage.hpp"
+#include "quillfern/core/error.hpp"
+#include "quillfern/core/codepage.hpp"
 
 namespace quillfern::cli {
 

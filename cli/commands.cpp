@@ -9,8 +9,8 @@
 #include "cli/secrets.hpp"
 #include "cli/streams.hpp"
 #include "cli/text_input.hpp"
-#include "quillfern/control/error.hpp"
-#include "quillfern/platform/ascii.hpp"
+#include "quillfern/core/ascii.hpp"
+#include "quillfern/core/error.hpp"
 #include "quillfern/version.hpp"
 
 namespace quillfern::cli {

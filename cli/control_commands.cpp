@@ -3,7 +3,7 @@
 
 #include "cli/command.hpp"
 #include "cli/streams.hpp"
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/identity.hpp"
 #include "quillfern/control/interface.hpp"
 
 namespace quillfern::cli {

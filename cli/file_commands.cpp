@@ -9,7 +9,7 @@
 
 #include "cli/command.hpp"
 #include "cli/streams.hpp"
-#include "quillfern/control/error.hpp"
+#include "quillfern/core/error.hpp"
 #include "quillfern/files/file_cipher.hpp"
 #include "quillfern/files/wipe.hpp"
 #include "quillfern/platform/file_system.hpp"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "quillfern/control/error.hpp"
+#include "quillfern/core/error.hpp"
 
 namespace quillfern::cli {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "quillfern/platform/codepage.hpp"
+#include "quillfern/core/codepage.hpp"
 #include "quillfern/platform/message_box.hpp"
 
 namespace quillfern::cli {

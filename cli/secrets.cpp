@@ -18,7 +18,7 @@
 #include <iterator>
 
 #include "cli/command.hpp"
-#include "quillfern/platform/ascii.hpp"
+#include "quillfern/core/ascii.hpp"
 #include "quillfern/platform/secure_memory.hpp"
 
 namespace quillfern::cli {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli/options.hpp"
-#include "quillfern/platform/codepage.hpp"
+#include "quillfern/core/codepage.hpp"
 
 namespace quillfern::cli {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "cli/io.hpp"
-#include "quillfern/platform/codepage.hpp"
+#include "quillfern/core/codepage.hpp"
 
 namespace quillfern::cli {
 

@@ -2,7 +2,7 @@
 // any UTF-8 that converts comes back as the same text, and converting in
 // pieces gives what converting whole gives, errors and their offsets too.
 #include "fuzz_support.hpp"
-#include "quillfern/platform/codepage.hpp"
+#include "quillfern/core/codepage.hpp"
 
 using namespace quillfern;
 

@@ -5,6 +5,7 @@
 
 #include "fuzz_support.hpp"
 #include "quillfern/control/dispatcher.hpp"
+#include "testing/doubles.hpp"
 
 using namespace quillfern;
 
@@ -34,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<Variant> args;
   for (std::size_t i = 0; i < count; ++i) args.push_back(make_variant(input));
 
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   // The file operations are left out: a fuzzer must not touch real files.

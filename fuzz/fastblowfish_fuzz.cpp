@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "fuzz_support.hpp"
-#include "quillfern/ciphers/fastblowfish.hpp"
+#include "quillfern/ciphers/fastblowfish_kernels.hpp"
 #include "tests/reference/fastblowfish_reference.hpp"
 
 using namespace quillfern;

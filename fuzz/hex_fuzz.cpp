@@ -3,7 +3,7 @@
 // bytes as the number reader does, and converting in even pieces gives the
 // whole result. Neither direction may raise an error.
 #include "fuzz_support.hpp"
-#include "quillfern/transforms/hex.hpp"
+#include "quillfern/transforms/hex_kernels.hpp"
 #include "tests/reference/transforms_reference.hpp"
 
 using namespace quillfern;

@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "quillfern/control/error.hpp"
+#include "quillfern/core/error.hpp"
 
 namespace quillfern::test {
 

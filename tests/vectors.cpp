@@ -4,7 +4,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "quillfern/platform/ascii.hpp"
+#include "quillfern/core/ascii.hpp"
 
 namespace quillfern::test {
 namespace {

@@ -3,7 +3,7 @@
 #
 #  1. builds the expected answers with the library for this machine;
 #  2. cross-compiles quillfern.dll for x86_64 (with the test client) and
-#     for i686 with MinGW-w64;
+#     for i686 with MinGW-w64, through the root project;
 #  3. checks both DLLs with the MinGW tools: the four exports, no compiler
 #     runtime DLL among the imports, the embedded type library;
 #  4. in a fresh Wine prefix: registers the x86_64 DLL with regsvr32, runs
@@ -39,16 +39,18 @@ build_project() {  # build_project DIR SOURCE [CMAKE ARGS...]
 }
 say "building the expected answers (Linux library)"
 build_project "$root/build/windows-expected" "$root/windows/tests/host"
+# The root project builds the library and, configured for Windows, the
+# server and its client in windows/.
 say "building quillfern.dll for x86_64"
-build_project "$root/build/windows-x86_64" "$root/windows" \
-  -DCMAKE_TOOLCHAIN_FILE="$root/windows/cmake/mingw-x86_64.cmake"
+build_project "$root/build/mingw-x86_64" "$root" \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
 say "building quillfern.dll for i686"
-build_project "$root/build/windows-i686" "$root/windows" \
-  -DCMAKE_TOOLCHAIN_FILE="$root/windows/cmake/mingw-i686.cmake" -DQUILLFERN_WINDOWS_CLIENT=OFF
+build_project "$root/build/mingw-i686" "$root" \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DQUILLFERN_WINDOWS_CLIENT=OFF
 
-dll64="$root/build/windows-x86_64/quillfern.dll"
-dll32="$root/build/windows-i686/quillfern.dll"
-client="$root/build/windows-x86_64/quillfern_client.exe"
+dll64="$root/build/mingw-x86_64/windows/quillfern.dll"
+dll32="$root/build/mingw-i686/windows/quillfern.dll"
+client="$root/build/mingw-x86_64/windows/quillfern_client.exe"
 
 # ---- the DLLs, read with the MinGW tools --------------------------------------
 check_image() {  # check_image ARCH DLL FORMAT

@@ -17,7 +17,7 @@
 
 #include "cli/io.hpp"
 #include "cli/windows.hpp"
-#include "quillfern/platform/codepage.hpp"
+#include "quillfern/core/codepage.hpp"
 
 namespace quillfern::cli {
 namespace {

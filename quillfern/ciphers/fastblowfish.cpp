@@ -1,4 +1,4 @@
-#include "quillfern/ciphers/fastblowfish.hpp"
+#include "quillfern/ciphers/fastblowfish_kernels.hpp"
 
 #include <algorithm>
 #include <array>

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "quillfern/control/error.hpp"
-#include "quillfern/platform/ascii.hpp"
+#include "quillfern/core/error.hpp"
+#include "quillfern/core/ascii.hpp"
 
 namespace quillfern {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "quillfern/control/encryption.hpp"
 #include "quillfern/control/interface.hpp"
-#include "quillfern/platform/variant.hpp"
+#include "quillfern/core/variant.hpp"
 
 namespace quillfern {
 

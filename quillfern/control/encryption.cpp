@@ -1,8 +1,8 @@
 // The control's own operations: Enabled, its persistence and the Hide event.
 #include "quillfern/control/encryption.hpp"
 
-#include "quillfern/control/identity.hpp"
-#include "quillfern/platform/ascii.hpp"
+#include "quillfern/core/identity.hpp"
+#include "quillfern/core/ascii.hpp"
 
 namespace quillfern {
 

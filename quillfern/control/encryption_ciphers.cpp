@@ -7,7 +7,7 @@
 #include "quillfern/ciphers/fastblowfish.hpp"
 #include "quillfern/ciphers/textbox.hpp"
 #include "quillfern/control/encryption.hpp"
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/identity.hpp"
 
 namespace quillfern {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "quillfern/platform/ascii.hpp"
+#include "quillfern/core/ascii.hpp"
 
 namespace quillfern {
 namespace {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <span>
 
-#include "quillfern/control/error.hpp"
+#include "quillfern/core/error.hpp"
 #include "quillfern/platform/file_system.hpp"
 #include "quillfern/platform/secure_memory.hpp"
 

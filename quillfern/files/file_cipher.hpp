@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "quillfern/files/basic_random.hpp"
+#include "quillfern/core/basic_random.hpp"
 
 namespace quillfern::files {
 

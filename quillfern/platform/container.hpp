@@ -5,9 +5,7 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace quillfern::platform {
 
@@ -20,16 +18,6 @@ class Container {
   virtual void property_changed(std::string_view name) = 0;
   // The control raised an event of its event interface.
   virtual void event_raised(std::int32_t dispid, std::string_view name) = 0;
-};
-
-// A container that keeps what it was told, in order.
-class RecordingContainer final : public Container {
- public:
-  void property_changed(std::string_view name) override { changed.emplace_back(name); }
-  void event_raised(std::int32_t, std::string_view name) override { events.emplace_back(name); }
-
-  std::vector<std::string> changed;
-  std::vector<std::string> events;
 };
 
 // The part of a control that its container manages. The enabled flag lives
@@ -45,7 +33,6 @@ class ControlBase {
   void set_base_enabled(bool value) noexcept { enabled_ = value; }
 
   [[nodiscard]] Container* container() const noexcept { return container_; }
-  void site(Container* container) noexcept { container_ = container; }
 
   // The container's notice that the control has been hidden.
   void hidden() { on_hidden(); }

@@ -1,34 +1,30 @@
-// The POSIX implementation of the file system interface.
+// What the file systems of every system share: the test hook, the folder
+// of a path, the one way a system's failure becomes an Error, and moving
+// views of files.
 #include "quillfern/platform/file_system.hpp"
 
-#ifndef _WIN32
-
-#include <fcntl.h>
-#include <sys/ioctl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#ifdef __linux__
-#include <linux/fs.h>
-#endif
-
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <utility>
-#include <vector>
+
+#include "quillfern/platform/system_calls.hpp"
 
 namespace quillfern::platform {
-
 namespace {
 
 // The test seam's hook of this thread; see set_system_call_hook().
 thread_local SystemCallHook* call_hook = nullptr;
 
-// Whether the hook fails `call`, errno then saying why; it may shorten
-// `size`, never to nothing.
+#ifdef _WIN32
+constexpr const char* separators = "/\\";
+constexpr bool has_drives = true;
+#else
+constexpr const char* separators = "/";
+constexpr bool has_drives = false;
+#endif
+
+}  // namespace
+
 bool hook_fails(SystemCall call, std::size_t& size) noexcept {
   if (call_hook == nullptr) [[likely]] return false;
   const std::size_t asked = size;
@@ -44,75 +40,22 @@ bool hook_fails(SystemCall call) noexcept {
   return hook_fails(call, none);
 }
 
+SystemCallHook* set_system_call_hook(SystemCallHook* hook) noexcept { return std::exchange(call_hook, hook); }
+
 std::string folder_of(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
+  const bool drive = has_drives && path.size() >= 2 && path[1] == ':';
+  const auto slash = path.find_last_of(separators);
+  if (slash == std::string::npos) return drive ? path.substr(0, 2) + "." : ".";
+  if (slash == 0 || (drive && slash == 2)) return path.substr(0, slash + 1);
   return path.substr(0, slash);
 }
 
-bool is_folder(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-FileInfo info_from(const struct stat& st) {
-  FileInfo info;
-  if (S_ISREG(st.st_mode)) info.kind = FileKind::regular;
-  else if (S_ISDIR(st.st_mode)) info.kind = FileKind::directory;
-  else if (S_ISLNK(st.st_mode)) info.kind = FileKind::symlink;
-  else info.kind = FileKind::other;
-  info.size = static_cast<std::uint64_t>(st.st_size);
-  info.permissions = static_cast<std::uint32_t>(st.st_mode & 07777);
-  info.device = static_cast<std::uint64_t>(st.st_dev);
-  info.inode = static_cast<std::uint64_t>(st.st_ino);
-  info.links = static_cast<std::uint64_t>(st.st_nlink);
-  return info;
-}
-
-int open_checked(const std::string& path, int flags, FileAccess access) {
-  for (;;) {
-    const int fd = hook_fails(SystemCall::open) ? -1 : ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd >= 0) return fd;
-    if (errno != EINTR) raise_file_error(errno, access, path);
-  }
-}
-
-}  // namespace
-
 void raise_file_error(int os_error, FileAccess access, const std::string& path) {
-  const bool folder_exists = os_error != ENOENT || is_folder(folder_of(path));
+  const bool folder_exists = os_error != ENOENT || is_directory(folder_of(path));
   std::string detail = path;
   detail += ": ";
   detail += std::strerror(os_error);
   throw Error(file_error_number(os_error, access, folder_exists), detail);
-}
-
-FileInfo file_info(const std::string& path, bool follow_links) {
-  struct stat st {};
-  const int result = hook_fails(SystemCall::stat) ? -1
-                     : follow_links          ? ::stat(path.c_str(), &st)
-                                             : ::lstat(path.c_str(), &st);
-  if (result != 0) {
-    if (errno == ENOENT) return {};
-    raise_file_error(errno, FileAccess::read, path);
-  }
-  return info_from(st);
-}
-
-std::string final_target(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
-  if (resolved) return resolved.get();
-  // A dangling link: it names the file that the link points to, which is
-  // created where the link says.
-  std::vector<char> target(PATH_MAX + 1);
-  const ssize_t length = ::readlink(path.c_str(), target.data(), PATH_MAX);
-  if (length <= 0) return path;
-  std::string link(target.data(), static_cast<std::size_t>(length));
-  if (link.front() == '/') return link;
-  return folder_of(path) + "/" + link;
 }
 
 FileView::FileView(FileView&& other) noexcept
@@ -123,7 +66,7 @@ FileView::FileView(FileView&& other) noexcept
 
 FileView& FileView::operator=(FileView&& other) noexcept {
   if (this != &other) {
-    if (base_ != nullptr) ::munmap(base_, length_);
+    if (base_ != nullptr) unmap_view(base_, length_);
     base_ = std::exchange(other.base_, nullptr);
     length_ = std::exchange(other.length_, 0);
     data_ = std::exchange(other.data_, nullptr);
@@ -133,426 +76,7 @@ FileView& FileView::operator=(FileView&& other) noexcept {
 }
 
 FileView::~FileView() {
-  if (base_ != nullptr) ::munmap(base_, length_);
-}
-
-FileView File::view(std::uint64_t offset, std::size_t size) const noexcept {
-  struct stat st {};
-  if (size == 0 || hook_fails(SystemCall::map) || ::fstat(handle_, &st) != 0 || !S_ISREG(st.st_mode)) return {};
-  const auto file_size = static_cast<std::uint64_t>(st.st_size);
-  if (offset >= file_size) return {};
-  if (size > file_size - offset) size = static_cast<std::size_t>(file_size - offset);
-  // Mappings start on a page boundary.
-  const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
-  const std::uint64_t start = offset / page * page;
-  const auto skip = static_cast<std::size_t>(offset - start);
-  void* base = ::mmap(nullptr, size + skip, PROT_READ, MAP_PRIVATE, handle_, static_cast<off_t>(start));
-  if (base == MAP_FAILED) return {};
-  ::madvise(base, size + skip, MADV_SEQUENTIAL);
-  return FileView(base, size + skip, skip);
-}
-
-File::File(File&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)) {}
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    if (handle_ >= 0) ::close(handle_);
-    handle_ = std::exchange(other.handle_, -1);
-    path_ = std::move(other.path_);
-  }
-  return *this;
-}
-
-File::~File() {
-  if (handle_ >= 0) ::close(handle_);
-}
-
-File File::open_read(const std::string& path) {
-  File file(open_checked(path, O_RDONLY, FileAccess::read), path);
-  if (file.info().kind == FileKind::directory) raise_file_error(EISDIR, FileAccess::read, path);
-  return file;
-}
-
-File File::open_write(const std::string& path) {
-  File file(open_checked(path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK, FileAccess::read), path);
-  if (file.info().kind != FileKind::regular) raise_file_error(EISDIR, FileAccess::write, path);
-  return file;
-}
-
-File File::open_write_existing(const std::string& path) {
-  return File(open_checked(path, O_WRONLY, FileAccess::read), path);
-}
-
-File File::create_beside(const std::string& path, std::string& temp_path) {
-  const std::string pattern = path + ".XXXXXX";
-  for (;;) {
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = hook_fails(SystemCall::create) ? -1 : ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd >= 0) {
-      temp_path.assign(name.data());
-      return File(fd, temp_path);
-    }
-    if (errno != EINTR) raise_file_error(errno, FileAccess::create, path);
-  }
-}
-
-FileInfo File::info() const {
-  struct stat st {};
-  if (hook_fails(SystemCall::stat) || ::fstat(handle_, &st) != 0) raise_file_error(errno, FileAccess::read, path_);
-  return info_from(st);
-}
-
-std::size_t File::read(void* buffer, std::size_t size) {
-  auto* bytes = static_cast<char*>(buffer);
-  std::size_t done = 0;
-  while (done < size) {
-    std::size_t wanted = size - done;
-    const ssize_t got = hook_fails(SystemCall::read, wanted) ? -1 : ::read(handle_, bytes + done, wanted);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      raise_file_error(errno, FileAccess::read, path_);
-    }
-    if (got == 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  return done;
-}
-
-std::size_t File::read_at(void* buffer, std::size_t size, std::uint64_t offset) {
-  auto* bytes = static_cast<char*>(buffer);
-  std::size_t done = 0;
-  while (done < size) {
-    std::size_t wanted = size - done;
-    const ssize_t got = hook_fails(SystemCall::read, wanted)
-                            ? -1
-                            : ::pread(handle_, bytes + done, wanted, static_cast<off_t>(offset + done));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      raise_file_error(errno, FileAccess::read, path_);
-    }
-    if (got == 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  return done;
-}
-
-void File::write(const void* data, std::size_t size) {
-  const auto* bytes = static_cast<const char*>(data);
-  while (size != 0) {
-    std::size_t wanted = size;
-    const ssize_t put = hook_fails(SystemCall::write, wanted) ? -1 : ::write(handle_, bytes, wanted);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      raise_file_error(errno, FileAccess::write, path_);
-    }
-    bytes += put;
-    size -= static_cast<std::size_t>(put);
-  }
-}
-
-void File::write_at(const void* data, std::size_t size, std::uint64_t offset) {
-  const auto* bytes = static_cast<const char*>(data);
-  while (size != 0) {
-    std::size_t wanted = size;
-    const ssize_t put = hook_fails(SystemCall::write, wanted)
-                            ? -1
-                            : ::pwrite(handle_, bytes, wanted, static_cast<off_t>(offset));
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      raise_file_error(errno, FileAccess::write, path_);
-    }
-    bytes += put;
-    size -= static_cast<std::size_t>(put);
-    offset += static_cast<std::uint64_t>(put);
-  }
-}
-
-void File::start_writeback(std::uint64_t offset, std::uint64_t size) noexcept {
-#ifdef SYNC_FILE_RANGE_WRITE
-  ::sync_file_range(handle_, static_cast<off_t>(offset), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
-#else
-  (void)offset;
-  (void)size;
-#endif
-}
-
-void File::sync() {
-  for (;;) {
-    if (!hook_fails(SystemCall::sync) && ::fsync(handle_) == 0) return;
-    // A flush that a signal interrupted is asked again.
-    if (errno == EINTR) continue;
-    // Pipes and terminals cannot be flushed to a device; nothing is lost.
-    if (errno == EINVAL || errno == EROFS) return;
-    raise_file_error(errno, FileAccess::write, path_);
-  }
-}
-
-void File::set_permissions(std::uint32_t permissions) {
-  if (hook_fails(SystemCall::chmod) || ::fchmod(handle_, static_cast<mode_t>(permissions & 07777)) != 0) {
-    raise_file_error(errno, FileAccess::write, path_);
-  }
-}
-
-void File::close() {
-  if (handle_ < 0) return;
-  const int fd = std::exchange(handle_, -1);
-  // Linux releases the descriptor even when close fails; never retry.
-  int result = ::close(fd);
-  if (hook_fails(SystemCall::close)) result = -1;
-  if (result != 0 && errno != EINTR) raise_file_error(errno, FileAccess::write, path_);
-}
-
-void rename_file(const std::string& from, const std::string& to) {
-  if (hook_fails(SystemCall::rename) || ::rename(from.c_str(), to.c_str()) != 0) raise_file_error(errno, FileAccess::remove, to);
-}
-
-void remove_file(const std::string& path) {
-  if (hook_fails(SystemCall::remove) || ::unlink(path.c_str()) != 0) raise_file_error(errno, FileAccess::remove, path);
-}
-
-void remove_file_quietly(const std::string& path) noexcept {
-  if (!hook_fails(SystemCall::remove)) ::unlink(path.c_str());
-}
-
-// ---- HeldFile ---------------------------------------------------------
-
-namespace {
-
-std::string name_in_folder(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// openat, asked again when a signal interrupts it; -1 with errno on failure.
-int open_at(int folder, const char* name, int flags) noexcept {
-  for (;;) {
-    const int fd = hook_fails(SystemCall::open) ? -1 : ::openat(folder, name, flags | O_CLOEXEC);
-    if (fd >= 0 || errno != EINTR) return fd;
-  }
-}
-
-// The name under which the system reaches the file of an open descriptor,
-// whatever names the file has now (Linux).
-std::string descriptor_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
-
-// A descriptor that only holds a file: it reads nothing, so opening it has
-// no effect on a device or a pipe, and needs no permission on the file.
-#ifdef O_PATH
-constexpr int holding = O_PATH;
-#else
-constexpr int holding = O_RDONLY | O_NONBLOCK | O_NOCTTY;
-#endif
-
-struct Locks {
-  bool immutable = false;
-  bool append_only = false;
-};
-
-// The immutable and append-only flags of an open file or folder, as far as
-// the system tells them: statx where the file system reports them, else
-// the FS_IOC_GETFLAGS request (which needs a descriptor opened for
-// reading); none where neither is known.
-Locks locks_of(int fd) noexcept {
-#if defined(STATX_ATTR_IMMUTABLE) && defined(STATX_ATTR_APPEND)
-  struct statx sx {};
-  if (::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_TYPE, &sx) == 0) {
-    constexpr std::uint64_t known = STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND;
-    if ((sx.stx_attributes_mask & known) == known) {
-      return {(sx.stx_attributes & STATX_ATTR_IMMUTABLE) != 0, (sx.stx_attributes & STATX_ATTR_APPEND) != 0};
-    }
-  }
-#endif
-#if defined(FS_IOC_GETFLAGS) && defined(FS_IMMUTABLE_FL) && defined(FS_APPEND_FL)
-  int flags = 0;
-  if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
-    return {(flags & FS_IMMUTABLE_FL) != 0, (flags & FS_APPEND_FL) != 0};
-  }
-#endif
-  return {};
-}
-
-void look(int fd, struct stat& st, const std::string& path) {
-  if (hook_fails(SystemCall::stat) || ::fstat(fd, &st) != 0) raise_file_error(errno, FileAccess::read, path);
-}
-
-}  // namespace
-
-HeldFile::HeldFile(HeldFile&& other) noexcept
-    : folder_(std::exchange(other.folder_, -1)),
-      file_(std::exchange(other.file_, -1)),
-      path_(std::move(other.path_)),
-      name_(std::move(other.name_)),
-      info_(other.info_),
-      owner_(other.owner_),
-      saved_mode_(other.saved_mode_),
-      mode_changed_(std::exchange(other.mode_changed_, false)) {}
-
-HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
-  if (this != &other) {
-    HeldFile gone(std::move(*this));
-    folder_ = std::exchange(other.folder_, -1);
-    file_ = std::exchange(other.file_, -1);
-    path_ = std::move(other.path_);
-    name_ = std::move(other.name_);
-    info_ = other.info_;
-    owner_ = other.owner_;
-    saved_mode_ = other.saved_mode_;
-    mode_changed_ = std::exchange(other.mode_changed_, false);
-  }
-  return *this;
-}
-
-HeldFile::~HeldFile() {
-  if (mode_changed_) {
-    try {
-      set_mode(saved_mode_);
-    } catch (...) {
-      // Already failing: the error that ends the job is the one reported.
-    }
-  }
-  if (file_ >= 0) ::close(file_);
-  if (folder_ >= 0) ::close(folder_);
-}
-
-HeldFile HeldFile::hold(const std::string& path) {
-  if (path.empty()) raise_file_error(ENOENT, FileAccess::read, path);
-  HeldFile held;
-  held.path_ = path;
-  held.name_ = name_in_folder(path);
-  const std::string folder = folder_of(path);
-  held.folder_ = open_at(AT_FDCWD, folder.c_str(), O_RDONLY | O_DIRECTORY);
-  // A folder that we may search and write but not list can still lose a
-  // name; only its flags go unread.
-  if (held.folder_ < 0 && errno == EACCES) held.folder_ = open_at(AT_FDCWD, folder.c_str(), holding | O_DIRECTORY);
-  if (held.folder_ < 0) raise_file_error(errno, FileAccess::read, path);
-  if (held.name_.empty() || held.name_ == "." || held.name_ == "..") {
-    raise_file_error(EISDIR, FileAccess::write, path);
-  }
-  held.file_ = open_at(held.folder_, held.name_.c_str(), holding | O_NOFOLLOW);
-  if (held.file_ < 0) {
-    const int error = errno;
-    // Without O_PATH a final symbolic link fails to open.
-    if (error == ELOOP) raise_file_error(EISDIR, FileAccess::write, path);
-    raise_file_error(error, FileAccess::read, path);
-  }
-  struct stat st {};
-  look(held.file_, st, path);
-  if (!S_ISREG(st.st_mode)) raise_file_error(EISDIR, FileAccess::write, path);
-  held.info_ = info_from(st);
-  held.owner_ = st.st_uid;
-  held.saved_mode_ = held.info_.permissions;
-  return held;
-}
-
-void HeldFile::check_removable() const {
-  const auto refuse = [&](int error, const std::string& why) {
-    throw Error(file_error_number(error, FileAccess::remove), path_ + ": cannot be deleted: " + why + "; it was left as it was");
-  };
-  // Deleting a name writes its folder.
-  if (hook_fails(SystemCall::stat) || ::faccessat(folder_, ".", W_OK | X_OK, AT_EACCESS) != 0) {
-    if (errno == EACCES || errno == EPERM || errno == EROFS) {
-      refuse(errno, std::string("its folder is not writable (") + std::strerror(errno) + ")");
-    }
-    raise_file_error(errno, FileAccess::read, path_);
-  }
-  struct stat folder {};
-  look(folder_, folder, path_);
-  // In a sticky folder (/tmp) only the file's owner, the folder's owner and
-  // the administrator delete a name.
-  const auto us = static_cast<std::uint64_t>(::geteuid());
-  if ((folder.st_mode & S_ISVTX) != 0 && us != 0 && us != owner_ && us != folder.st_uid) {
-    refuse(EPERM, "its folder is sticky, and neither the file nor the folder is ours");
-  }
-  if (hook_fails(SystemCall::stat)) raise_file_error(errno, FileAccess::read, path_);
-  const Locks folder_locks = locks_of(folder_);
-  if (folder_locks.immutable) refuse(EPERM, "its folder is immutable");
-  if (folder_locks.append_only) refuse(EPERM, "its folder is append-only");
-  // A held file's flags are read through statx only; where they cannot
-  // be, opening the file for writing refuses it all the same.
-  const Locks file_locks = locks_of(file_);
-  if (file_locks.immutable) refuse(EPERM, "it is immutable");
-  if (file_locks.append_only) refuse(EPERM, "it is append-only");
-}
-
-int HeldFile::reopen(int flags) const {
-  int fd = open_at(AT_FDCWD, descriptor_path(file_).c_str(), flags | O_NOCTTY | O_NONBLOCK);
-  if (fd >= 0 || errno != ENOENT) return fd;
-  // No /proc: the name is opened again, never through a link, and must
-  // still be the held file.
-  fd = open_at(folder_, name_.c_str(), flags | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return fd;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || info_from(st).device != info_.device || info_from(st).inode != info_.inode) {
-    ::close(fd);
-    errno = EBUSY;
-    return -1;
-  }
-  return fd;
-}
-
-void HeldFile::set_mode(std::uint32_t mode) const {
-  if (hook_fails(SystemCall::chmod)) raise_file_error(errno, FileAccess::write, path_);
-  // A descriptor that only holds a file cannot be given to fchmod; its
-  // /proc name changes the same file, as glibc's fchmodat does.
-  const auto bits = static_cast<mode_t>(mode & 07777);
-  if (::chmod(descriptor_path(file_).c_str(), bits) == 0) return;
-  if (errno != ENOENT) raise_file_error(errno, FileAccess::write, path_);
-  const int fd = reopen(O_RDONLY);
-  if (fd < 0) raise_file_error(errno, FileAccess::write, path_);
-  const int result = ::fchmod(fd, bits);
-  const int error = errno;
-  ::close(fd);
-  if (result != 0) raise_file_error(error, FileAccess::write, path_);
-}
-
-File HeldFile::open_write() {
-  int fd = reopen(O_WRONLY);
-  // The read-only file of ours that the control would clear the attribute
-  // of; the administrator writes it as it is.
-  if (fd < 0 && errno == EACCES && (info_.permissions & S_IWUSR) == 0 && owner_ == ::geteuid()) {
-    set_mode(info_.permissions | S_IWUSR);
-    mode_changed_ = true;
-    fd = reopen(O_WRONLY);
-  }
-  if (fd < 0) raise_file_error(errno, FileAccess::read, path_);
-  return File(fd, path_);
-}
-
-void HeldFile::remove() {
-  // The permissions go back first: deleting a name does not depend on
-  // them, and other names of the file keep them.
-  if (mode_changed_) {
-    set_mode(saved_mode_);
-    mode_changed_ = false;
-  }
-  struct stat now {};
-  if (hook_fails(SystemCall::stat) || ::fstatat(folder_, name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno == ENOENT) {
-      throw Error(file_error_number(ENOENT, FileAccess::remove), path_ + ": the name was removed or renamed meanwhile");
-    }
-    raise_file_error(errno, FileAccess::read, path_);
-  }
-  const FileInfo named = info_from(now);
-  if (named.device != info_.device || named.inode != info_.inode) {
-    throw Error(ErrorNumber::path_file_access, path_ + ": the name was given to another file meanwhile, which was not deleted");
-  }
-  // The system deletes names, not files: a rename between the look above
-  // and this call would still be deleted, a window of one system call.
-  if (hook_fails(SystemCall::remove) || ::unlinkat(folder_, name_.c_str(), 0) != 0) {
-    raise_file_error(errno, FileAccess::remove, path_);
-  }
-}
-
-SystemCallHook* set_system_call_hook(SystemCallHook* hook) noexcept { return std::exchange(call_hook, hook); }
-
-std::uint32_t new_file_permissions() noexcept {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return static_cast<std::uint32_t>(0666 & ~mask);
+  if (base_ != nullptr) unmap_view(base_, length_);
 }
 
 }  // namespace quillfern::platform
-
-#endif  // _WIN32

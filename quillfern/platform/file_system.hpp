@@ -1,9 +1,9 @@
 // Every operating-system file call of the library, behind one small
 // interface: open, read, write, flush, rename, delete, file kinds and
 // permissions, and the one place where the system's failures become the
-// platform's error numbers. This build carries the POSIX implementation
-// (file_system.cpp); a Windows build supplies the same interface over
-// Win32.
+// platform's error numbers. What every system shares is in file_system.cpp;
+// the system calls are in posix/file_system.cpp and win32/file_system.cpp.
+// Internal to the library: not installed.
 #pragma once
 
 #include <cstddef>
@@ -11,23 +11,10 @@
 #include <string>
 #include <string_view>
 
-#include "quillfern/control/error.hpp"
+#include "quillfern/core/error.hpp"
+#include "quillfern/core/file_errors.hpp"
 
 namespace quillfern::platform {
-
-// What a failing call was doing, which decides what a missing name means.
-enum class FileAccess {
-  read,    // opening or reading an existing file: a missing file is 53
-  create,  // creating a file in a folder: a missing folder is 76
-  write,   // writing, flushing or closing an open file
-  remove,  // renaming or deleting a name
-};
-
-// The platform's error number for the system's error `os_error` met while
-// doing `access`. A missing name is 53 "File not found" when its folder
-// exists and 76 "Path not found" when the folder itself is missing.
-[[nodiscard]] ErrorNumber file_error_number(int os_error, FileAccess access,
-                                            bool folder_exists = true) noexcept;
 
 // Throws Error with file_error_number(), with `path` and the system's own
 // message as detail. Looks whether the folder of `path` exists when the
@@ -201,38 +188,5 @@ void remove_file(const std::string& path);
 void remove_file_quietly(const std::string& path) noexcept;
 // Permissions of a file created now: 0666 less the process's mask.
 [[nodiscard]] std::uint32_t new_file_permissions() noexcept;
-
-// A seam for tests that inject faults. The file calls above consult the
-// calling thread's hook, when one is set, before each system call they
-// make, and the hook may fail the call or make a transfer short. Nothing
-// in the library or the tool sets a hook; unset, a call costs one load of
-// a thread-local pointer more.
-enum class SystemCall {
-  open,    // opening an existing file
-  create,  // creating the file beside an output
-  stat,    // looking at a name or an open file (its kind, access, flags)
-  map,     // mapping a view of a file (a failure makes the view empty)
-  read,    // read and pread
-  write,   // write and pwrite
-  sync,    // fsync
-  chmod,   // changing permissions
-  close,   // close (the descriptor is released whatever the hook says)
-  rename,
-  remove,  // unlink, unlinkat
-};
-
-class SystemCallHook {
- public:
-  virtual ~SystemCallHook() = default;
-  // Called before `call`, which is to move `size` bytes (0 for calls that
-  // move none). Returns the system error the call fails with instead, or
-  // 0 to let it run; may lower `size` (to 1 at least) to make a read or a
-  // write transfer fewer bytes.
-  virtual int before(SystemCall call, std::size_t& size) noexcept = 0;
-};
-
-// Sets the hook of the calling thread (nullptr for none); returns the one
-// it replaces.
-SystemCallHook* set_system_call_hook(SystemCallHook* hook) noexcept;
 
 }  // namespace quillfern::platform

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "quillfern/platform/codepage.hpp"
+#include "quillfern/core/codepage.hpp"
 #include "quillfern/platform/message_box.hpp"
 #include "quillfern/platform/runtime.hpp"
 #include "quillfern/platform/shell.hpp"

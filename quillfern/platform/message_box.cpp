@@ -1,6 +1,8 @@
 #include "quillfern/platform/message_box.hpp"
 
-#include "quillfern/control/identity.hpp"
+#include <ostream>
+
+#include "quillfern/core/identity.hpp"
 
 namespace quillfern::platform {
 
@@ -10,9 +12,12 @@ int MessageBox::show(std::string_view text, std::int32_t style,
                          std::string(title.value_or(identity::application_title))});
 }
 
-int RecordingMessageBox::present(const Message& message) {
-  messages_.push_back(message);
-  return answer_;
+int StreamMessageBox::present(const Message& message) {
+  if (out_ != nullptr) {
+    *out_ << message.title << ": " << message.text << '\n';
+    out_->flush();
+  }
+  return answer_ok;
 }
 
 }  // namespace quillfern::platform

@@ -4,10 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace quillfern::platform {
 
@@ -38,19 +38,20 @@ class MessageBox {
   virtual int present(const Message& message) = 0;
 };
 
-// Keeps every message shown, in order, and answers with a fixed button.
-class RecordingMessageBox final : public MessageBox {
+// The message box for hosts that have none of their own: it writes every
+// message as one line `TITLE: TEXT` to a stream (the codes as they are,
+// with a line feed after the text) and answers OK at once; made without a
+// stream, it drops every message. A failing stream is not reported.
+class StreamMessageBox final : public MessageBox {
  public:
-  explicit RecordingMessageBox(int answer = answer_ok) : answer_(answer) {}
-  [[nodiscard]] const std::vector<Message>& messages() const noexcept { return messages_; }
-  void clear() noexcept { messages_.clear(); }
+  StreamMessageBox() noexcept = default;
+  explicit StreamMessageBox(std::ostream& out) noexcept : out_(&out) {}
 
  protected:
   int present(const Message& message) override;
 
  private:
-  int answer_;
-  std::vector<Message> messages_;
+  std::ostream* out_ = nullptr;
 };
 
 }  // namespace quillfern::platform

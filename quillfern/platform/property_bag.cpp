@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "quillfern/control/error.hpp"
-#include "quillfern/platform/ascii.hpp"
+#include "quillfern/core/error.hpp"
+#include "quillfern/core/ascii.hpp"
 
 namespace quillfern::platform {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "quillfern/platform/variant.hpp"
+#include "quillfern/core/variant.hpp"
 
 namespace quillfern::platform {
 

@@ -4,7 +4,7 @@
 // one left it. One runtime per host; nothing else in the library is global.
 #pragma once
 
-#include "quillfern/files/basic_random.hpp"
+#include "quillfern/core/basic_random.hpp"
 
 namespace quillfern::platform {
 

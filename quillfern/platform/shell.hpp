@@ -3,13 +3,11 @@
 // numbering of shell results.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace quillfern::platform {
 
@@ -51,7 +49,7 @@ class Shell {
 };
 
 // The system's own shell. On Windows it opens targets with ShellExecuteA
-// (windows/platform/shell_win32.cpp). On a POSIX desktop it starts
+// (quillfern/platform/win32/shell.cpp). On a POSIX desktop it starts
 // `xdg-open TARGET` (or, for http
 // and https addresses, the programs listed in $BROWSER when it is set)
 // directly with posix_spawn and an argument vector: no command interpreter
@@ -95,11 +93,16 @@ class SystemShell final : public Shell {
   [[nodiscard]] const Options& options() const noexcept { return options_; }
 
  private:
-  std::int32_t launch(const std::vector<std::string>& argv, const std::string& directory);
-  void reap() noexcept;
+  // What the system's own implementation keeps between calls (on POSIX
+  // systems, the launchers that outlived their settle time), made on first
+  // use.
+  struct State;
+  struct StateDeleter {
+    void operator()(State* state) const noexcept;
+  };
 
   Options options_;
-  std::vector<pid_t> running_;  // launchers that outlived their settle time
+  std::unique_ptr<State, StateDeleter> state_;
 };
 
 // True for a target of the form scheme:... (a scheme of two or more
@@ -107,21 +110,5 @@ class SystemShell final : public Shell {
 [[nodiscard]] bool is_address(std::string_view target) noexcept;
 // True for an http or https address.
 [[nodiscard]] bool is_web_address(std::string_view target) noexcept;
-
-// Keeps every request and answers with a fixed result.
-class RecordingShell final : public Shell {
- public:
-  explicit RecordingShell(std::int32_t result = shell_result::opened) : result_(result) {}
-  std::int32_t open(std::string_view operation, std::string_view file,
-                    std::string_view parameters, std::string_view directory,
-                    std::int32_t show_command) noexcept override;
-
-  void set_result(std::int32_t result) noexcept { result_ = result; }
-  [[nodiscard]] const std::vector<ShellRequest>& requests() const noexcept { return requests_; }
-
- private:
-  std::int32_t result_;
-  std::vector<ShellRequest> requests_;
-};
 
 }  // namespace quillfern::platform

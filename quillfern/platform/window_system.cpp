@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "quillfern/control/error.hpp"
+#include "quillfern/core/error.hpp"
 
 namespace quillfern::platform {
 

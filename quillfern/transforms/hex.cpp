@@ -1,4 +1,4 @@
-#include "quillfern/transforms/hex.hpp"
+#include "quillfern/transforms/hex_kernels.hpp"
 
 #include <array>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "quillfern/transforms/password.hpp"
 
-#include "quillfern/control/rules.hpp"
+#include "quillfern/core/rules.hpp"
 
 namespace quillfern::transforms {
 namespace {

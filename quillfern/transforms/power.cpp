@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "quillfern/control/rules.hpp"
+#include "quillfern/core/rules.hpp"
 
 namespace quillfern::transforms {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "quillfern/platform/codepage.hpp"
+#include "quillfern/core/codepage.hpp"
 
 namespace quillfern::transforms {
 

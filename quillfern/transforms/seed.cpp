@@ -1,6 +1,6 @@
 #include "quillfern/transforms/seed.hpp"
 
-#include "quillfern/control/rules.hpp"
+#include "quillfern/core/rules.hpp"
 
 namespace quillfern::transforms {
 

@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-#include "quillfern/control/error.hpp"
+#include "quillfern/core/error.hpp"
+#include "quillfern/core/identity.hpp"
 #include "quillfern/ui/open_link.hpp"
 #include "quillfern/version.hpp"
 
@@ -84,7 +85,7 @@ void AboutForm::design() {
   frame.fore_colour = rgb(192, 192, 192);
   controls_.push_back(frame);
 
-  controls_.push_back(label("Label4", std::string(maker_name), 240, 120, 2400, 360,
+  controls_.push_back(label("Label4", std::string(identity::maker_name), 240, 120, 2400, 360,
                             {"Arial", 14, true, false}, rgb(255, 215, 0), Alignment::left));
   controls_.push_back(label("lblProductName", std::string(product_name), 480, 780, 5790, 540,
                             {"Arial", 18, true, false}, white));

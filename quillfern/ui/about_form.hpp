@@ -17,7 +17,6 @@ namespace quillfern::ui {
 
 inline constexpr std::string_view about_caption = "About Quillfern OCX";
 inline constexpr std::string_view product_name = "QUILLFERN OCX";
-inline constexpr std::string_view maker_name = "Oldvane";
 inline constexpr std::string_view maker_web_address = "https://oldvane.example/";
 inline constexpr std::string_view about_notice =
     "Freeware, without warranty. Keep a copy of whatever you encipher: "

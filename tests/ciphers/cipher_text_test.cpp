@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "quillfern/control/encryption.hpp"
+#include "testing/doubles.hpp"
 #include "reference/cipher_text_reference.hpp"
 #include "support.hpp"
 #include "vectors.hpp"
@@ -21,7 +22,7 @@ std::size_t number_or_zero(const test::VectorCase& c, const std::string& key) {
 // Through the control (result and boxes) and the plain function (where the
 // cipher was cut or deciphering stopped).
 void run_cipher_text_vector(bool encipher, const test::VectorCase& c) {
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   const std::string& in = c.at("In");
@@ -118,7 +119,7 @@ TEST(CipherText, AWrongPasswordFoundLaterIsRefused) {
 }
 
 TEST(CipherText, TheControlRefusesAndReturnsTheCipherTextUnchanged) {
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   const std::string cipher = control.EnCipherText("hello", "pw");

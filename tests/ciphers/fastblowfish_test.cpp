@@ -1,4 +1,4 @@
-#include "quillfern/ciphers/fastblowfish.hpp"
+#include "quillfern/ciphers/fastblowfish_kernels.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 
 #include "quillfern/ciphers/key_tables.hpp"
 #include "quillfern/control/encryption.hpp"
+#include "testing/doubles.hpp"
 #include "reference/fastblowfish_reference.hpp"
 #include "support.hpp"
 #include "vectors.hpp"
@@ -40,7 +41,7 @@ std::vector<std::size_t> numbers(const std::string& text) {
 QF_VECTOR_RUNNER("FastBlowFish", [](const test::VectorCase& c) {
   const std::vector<std::size_t> zeros = numbers(c.at("Zeros"));
   EXPECT_EQ(run(c.at("In"), c.at("Password")).zeros, zeros);
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   std::string out = "before";
@@ -226,7 +227,7 @@ TEST(FastBlowFish, KernelsAgreeOnManyZeros) {
 }
 
 TEST(FastBlowFish, TheControlShowsErrorZeroAndWritesOutPutOnce) {
-  platform::RecordingMessageBox box(2);  // the answer is ignored
+  testing::RecordingMessageBox box(2);  // the answer is ignored
   platform::Host host(box);
   Encryption control(host);
   std::string out = "unchanged";

@@ -4,6 +4,7 @@
 
 #include "quillfern/control/dispatcher.hpp"
 #include "quillfern/control/encryption.hpp"
+#include "testing/doubles.hpp"
 #include "reference/textbox_reference.hpp"
 #include "support.hpp"
 #include "vectors.hpp"
@@ -18,7 +19,7 @@ using ciphers::text_box_key;
 // Through the control (Password overwritten, the variant result) and the
 // plain function (the codes dropped).
 void run_text_box_vector(bool crypt, const test::VectorCase& c) {
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   std::string password = c.at("Password");
@@ -116,7 +117,7 @@ TEST(TextBox, ReportsWhereCodesWereDropped) {
 }
 
 TEST(TextBox, TheControlOverwritesPasswordWithTheKeyNumber) {
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   std::string password = "password";
@@ -144,7 +145,7 @@ TEST(TextBox, TheControlOverwritesPasswordWithTheKeyNumber) {
 }
 
 TEST(TextBox, LateBoundCallersGetTheVariantAndTheNewPassword) {
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   std::vector<Variant> args{std::string("Hello!"), std::string("abc")};

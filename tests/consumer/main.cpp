@@ -3,7 +3,7 @@
 #include <iostream>
 
 int main() {
-  quillfern::platform::RecordingMessageBox box;
+  quillfern::platform::StreamMessageBox box(std::cerr);
   quillfern::platform::Host host(box);
   quillfern::Encryption control(host);
   std::string scrambled, restored;

@@ -5,14 +5,15 @@
 #include <set>
 
 #include "support.hpp"
+#include "testing/doubles.hpp"
 
 namespace quillfern {
 namespace {
 
 struct Dispatcher : ::testing::Test {
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host{box};
-  platform::RecordingContainer container;
+  testing::RecordingContainer container;
   Encryption control{host, &container};
 };
 

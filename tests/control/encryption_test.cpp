@@ -2,16 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/identity.hpp"
+#include "testing/doubles.hpp"
 #include "support.hpp"
 
 namespace quillfern {
 namespace {
 
 struct Fixture : ::testing::Test {
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host{box};
-  platform::RecordingContainer container;
+  testing::RecordingContainer container;
   Encryption control{host, &container};
 };
 
@@ -91,7 +92,7 @@ TEST_F(HideEvent, IsRaisedWhenTheContainerReportsTheControlHidden) {
 }
 
 TEST(Control, WorksWithoutAContainer) {
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   control.Enabled(false);
@@ -100,7 +101,7 @@ TEST(Control, WorksWithoutAContainer) {
 }
 
 TEST(MessageBoxService, CarriesTheApplicationTitleWhenGivenNone) {
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   box.show("ERROR Zero!", platform::style_ok_only);
   box.show("Access Denied", 12, identity::maker_name);
   box.show("x", 48, "");

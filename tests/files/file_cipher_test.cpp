@@ -9,6 +9,7 @@
 
 #include "file_test_support.hpp"
 #include "quillfern/control/encryption.hpp"
+#include "testing/doubles.hpp"
 #include "reference/file_cipher_reference.hpp"
 #include "support.hpp"
 #include "vectors.hpp"
@@ -231,7 +232,7 @@ TEST(FileCipher, TheControlDrawsFromTheHostsRuntimeAcrossCalls) {
   ScratchFolder folder;
   const std::string data = "carried over";
   write_file(folder / "in", data);
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   control.EncodeDecodeFile(folder / "in", folder / "one", "pw");

@@ -25,6 +25,8 @@
 #include "quillfern/files/file_cipher.hpp"
 #include "quillfern/files/wipe.hpp"
 #include "quillfern/platform/file_system.hpp"
+#include "quillfern/platform/system_calls.hpp"
+#include "testing/doubles.hpp"
 #include "reference/file_cipher_reference.hpp"
 #include "support.hpp"
 
@@ -232,7 +234,7 @@ std::vector<SystemCall> run_cipher(const CipherCase& c, const Expected& e, const
   std::uint32_t end = 0;
   std::vector<SystemCall> trace;
   {
-    platform::RecordingMessageBox box;
+    testing::RecordingMessageBox box;
     platform::Host host(box);
     Encryption control(host);
     files::BasicRandom random(start_state);
@@ -339,7 +341,7 @@ std::vector<SystemCall> run_wipe(const WipeCase& c, const Fault& fault, unsigned
   std::optional<Error> error;
   std::vector<SystemCall> trace;
   {
-    platform::RecordingMessageBox box;
+    testing::RecordingMessageBox box;
     platform::Host host(box);
     Encryption control(host);
     FaultHook hook(fault, seed);

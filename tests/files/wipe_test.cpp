@@ -19,6 +19,8 @@
 #include "file_test_support.hpp"
 #include "quillfern/control/encryption.hpp"
 #include "quillfern/platform/file_system.hpp"
+#include "quillfern/platform/system_calls.hpp"
+#include "testing/doubles.hpp"
 #include "support.hpp"
 
 namespace quillfern {
@@ -402,7 +404,7 @@ TEST(Wipe, MissingFilesCreateNothing) {
   EXPECT_QF_ERROR(wipe_file_clean(""), ErrorNumber::file_not_found);
   EXPECT_EQ(test::entries(folder.path()), 0u);
   // The control raises the same.
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   EXPECT_QF_ERROR(control.WipeFileClean(folder / "missing"), ErrorNumber::file_not_found);

@@ -21,6 +21,7 @@
 #include "quillfern/files/wipe.hpp"
 #include "quillfern/transforms/hex.hpp"
 #include "quillfern/transforms/power.hpp"
+#include "testing/doubles.hpp"
 #include "support.hpp"
 
 namespace quillfern {
@@ -65,7 +66,7 @@ std::vector<Call> make_calls(unsigned seed) {
 
 // What a call did: its result and arguments afterwards, or its error, and
 // the message boxes it showed.
-std::string outcome(Encryption& control, platform::RecordingMessageBox& box, const Call& call) {
+std::string outcome(Encryption& control, testing::RecordingMessageBox& box, const Call& call) {
   std::vector<Variant> args = call.args;
   box.clear();
   std::string out;
@@ -87,7 +88,7 @@ TEST(Load, ManyControlsOnManyThreadsMatchASingleThreadedRun) {
 
   std::vector<std::string> expected;
   {
-    platform::RecordingMessageBox box;
+    testing::RecordingMessageBox box;
     platform::Host host(box);
     Encryption control(host);
     for (const Call& call : calls) expected.push_back(outcome(control, box, call));
@@ -100,7 +101,7 @@ TEST(Load, ManyControlsOnManyThreadsMatchASingleThreadedRun) {
   std::vector<std::thread> workers;
   for (int t = 0; t < threads; ++t) {
     workers.emplace_back([&, t] {
-      platform::RecordingMessageBox box;
+      testing::RecordingMessageBox box;
       platform::Host host(box);
       std::vector<std::unique_ptr<Encryption>> controls;
       for (int c = 0; c < controls_per_thread; ++c) controls.push_back(std::make_unique<Encryption>(host));
@@ -171,7 +172,7 @@ TEST(Load, FileOperationsOnManyThreadsMatchASingleThreadedRun) {
   auto work = [&](const std::filesystem::path& dir) {
     std::filesystem::create_directories(dir);
     std::ofstream(dir / "plain", std::ios::binary) << plain;
-    platform::RecordingMessageBox box;
+    testing::RecordingMessageBox box;
     platform::Host host(box);
     Encryption control(host);
     const std::string in = (dir / "plain").string(), coded = (dir / "coded").string(),

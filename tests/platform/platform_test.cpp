@@ -1,11 +1,27 @@
 #include <gtest/gtest.h>
 
-#include "quillfern/platform/codepage.hpp"
+#include <sstream>
+
+#include "quillfern/core/codepage.hpp"
+#include "quillfern/platform/message_box.hpp"
 #include "quillfern/platform/property_bag.hpp"
 #include "support.hpp"
 
 namespace quillfern {
 namespace {
+
+// The default message box of hosts without one: one `TITLE: TEXT` line per
+// message, codes as they are, the application title when none is given.
+TEST(StreamMessageBox, WritesOneLinePerMessageOrDropsThem) {
+  std::ostringstream out;
+  platform::StreamMessageBox box(out);
+  EXPECT_EQ(box.show("Access Denied", 0, "Oldvane"), platform::answer_ok);
+  EXPECT_EQ(box.show(std::string_view("a\xff\0b", 4), 48), platform::answer_ok);
+  EXPECT_EQ(out.str(), std::string("Oldvane: Access Denied\nquillfern: a\xff\0b\n", 39));
+
+  platform::StreamMessageBox silent;
+  EXPECT_EQ(silent.show("ERROR Zero!", 0), platform::answer_ok);
+}
 
 TEST(PropertyBag, RoundTripsEveryTypeThroughItsTextForm) {
   platform::PropertyBag bag;

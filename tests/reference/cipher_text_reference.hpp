@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "quillfern/control/rules.hpp"
+#include "quillfern/core/rules.hpp"
 
 namespace quillfern::reference {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "quillfern/ciphers/key_tables.hpp"
-#include "quillfern/control/rules.hpp"
+#include "quillfern/core/rules.hpp"
 
 namespace quillfern::reference {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "quillfern/control/rules.hpp"
+#include "quillfern/core/rules.hpp"
 #include "quillfern/transforms/power.hpp"
 
 namespace quillfern::reference {

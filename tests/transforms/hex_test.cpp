@@ -1,10 +1,11 @@
-#include "quillfern/transforms/hex.hpp"
+#include "quillfern/transforms/hex_kernels.hpp"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "quillfern/control/encryption.hpp"
+#include "testing/doubles.hpp"
 #include "reference/transforms_reference.hpp"
 #include "support.hpp"
 #include "vectors.hpp"
@@ -174,7 +175,7 @@ TEST(HexConversion, RoundTripsAndKeepsLengths) {
 }
 
 TEST(HexConversion, TheControlWritesOutPutOnce) {
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   std::string out = "before";

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "quillfern/control/encryption.hpp"
+#include "testing/doubles.hpp"
 #include "reference/password_reference.hpp"
 #include "support.hpp"
 #include "vectors.hpp"
@@ -94,7 +95,7 @@ TEST(PasswordCipher, OddPositionsMoveUpAndEvenPositionsDown) {
 }
 
 TEST(PasswordCipher, TheControlLeavesOutPutAsItWasWhenItFails) {
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   std::string out = "before";

@@ -6,6 +6,7 @@
 #include <cwctype>
 
 #include "quillfern/control/encryption.hpp"
+#include "testing/doubles.hpp"
 #include "reference/transforms_reference.hpp"
 #include "support.hpp"
 #include "vectors.hpp"
@@ -121,7 +122,7 @@ TEST(PowerEncryption, IgnoresCaseAndTheControlUsesTheHostsCodePage) {
     for (char& ch : upper) ch = static_cast<char>(ch - 32);
     EXPECT_EQ(power_encryption(lower, CodePage::none), power_encryption(upper, CodePage::none));
   }
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   EXPECT_EQ(control.PowerEncryption("abc"), "kiC");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "quillfern/control/encryption.hpp"
+#include "testing/doubles.hpp"
 #include "reference/transforms_reference.hpp"
 #include "support.hpp"
 #include "vectors.hpp"
@@ -64,7 +65,7 @@ TEST(SeedCipher, IsItsOwnInverseAndReadsOnlyTheSeedItNeeds) {
 }
 
 TEST(SeedCipher, TheControlReturnsNothingWhenItFails) {
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   std::string result = "before";

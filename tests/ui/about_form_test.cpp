@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "quillfern/control/encryption.hpp"
+#include "testing/doubles.hpp"
 #include "support.hpp"
 #include "ui/fake_windows.hpp"
 
@@ -16,8 +17,8 @@ struct AboutFixture : ::testing::Test {
     host.set_window_system(windows);
     host.set_shell(shell);
   }
-  platform::RecordingMessageBox box;
-  platform::RecordingShell shell;
+  testing::RecordingMessageBox box;
+  testing::RecordingShell shell;
   test::FakeWindows windows;
   platform::Host host{box};
 
@@ -213,7 +214,7 @@ TEST_F(AboutOperation, ClosingWhileTheBandFillsStopsTheFillingAndRestoresThePoin
 }
 
 TEST(AboutWithoutWindows, ReportsThatTheHostCannotShowIt) {
-  platform::RecordingMessageBox box;
+  testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   EXPECT_QF_ERROR(control.About(), ErrorNumber::not_supported);

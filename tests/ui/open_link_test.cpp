@@ -4,6 +4,8 @@
 
 #include <climits>
 
+#include "testing/doubles.hpp"
+
 namespace quillfern {
 namespace {
 
@@ -11,8 +13,8 @@ using platform::ShellRequest;
 
 struct OpenLinkFixture : ::testing::Test {
   OpenLinkFixture() { host.set_shell(shell); }
-  platform::RecordingMessageBox box;
-  platform::RecordingShell shell;
+  testing::RecordingMessageBox box;
+  testing::RecordingShell shell;
   platform::Host host{box};
   ui::OpenLink link{host};
 };

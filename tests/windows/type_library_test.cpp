@@ -1,6 +1,6 @@
 // The type library's source (windows/quillfern.idl) repeats the published
 // identity and the table of operations; these tests hold it to
-// quillfern/control/identity.hpp and interface.cpp on every build, so that
+// quillfern/core/identity.hpp and interface.cpp on every build, so that
 // the Windows server cannot drift from the library's tables.
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/identity.hpp"
 #include "quillfern/control/interface.hpp"
 
 namespace quillfern {

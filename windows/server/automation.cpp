@@ -1,6 +1,6 @@
 #include "windows/server/automation.hpp"
 
-#include "windows/platform/text_win32.hpp"
+#include "quillfern/platform/win32/text.hpp"
 
 namespace quillfern::server {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <optional>
 
-#include "quillfern/platform/variant.hpp"
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/core/variant.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::server {
 

@@ -1,7 +1,7 @@
 // The class object of Encryption: creates controls for the host.
 #pragma once
 
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::server {
 

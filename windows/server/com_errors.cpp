@@ -3,9 +3,9 @@
 #include <exception>
 #include <new>
 
-#include "quillfern/control/error.hpp"
-#include "quillfern/control/identity.hpp"
-#include "windows/platform/text_win32.hpp"
+#include "quillfern/core/error.hpp"
+#include "quillfern/core/identity.hpp"
+#include "quillfern/platform/win32/text.hpp"
 
 namespace quillfern::server {
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::server {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::server {
 

@@ -4,8 +4,8 @@
 // information a container asks for.
 #include <string>
 
-#include "quillfern/control/identity.hpp"
-#include "windows/platform/text_win32.hpp"
+#include "quillfern/core/identity.hpp"
+#include "quillfern/platform/win32/text.hpp"
 #include "windows/server/encryption_object.hpp"
 #include "windows/server/module.hpp"
 #include "windows/server/registration.hpp"

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "quillfern/control/dispatcher.hpp"
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/identity.hpp"
 #include "quillfern/control/interface.hpp"
-#include "windows/platform/text_win32.hpp"
+#include "quillfern/platform/win32/text.hpp"
 #include "windows/server/automation.hpp"
 #include "windows/server/com_errors.hpp"
 #include "windows/server/enumerator.hpp"

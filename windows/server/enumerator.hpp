@@ -6,7 +6,7 @@
 #include <new>
 #include <vector>
 
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::server {
 

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <mutex>
 
-#include "windows/platform/message_box_win32.hpp"
-#include "windows/platform/text_win32.hpp"
-#include "windows/platform/window_system_win32.hpp"
+#include "quillfern/platform/win32/message_box.hpp"
+#include "quillfern/platform/win32/text.hpp"
+#include "quillfern/platform/win32/window_system.hpp"
 
 namespace quillfern::server {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "quillfern/platform/host.hpp"
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::server {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "quillfern/control/error.hpp"
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/error.hpp"
+#include "quillfern/core/identity.hpp"
 #include "quillfern/platform/property_bag.hpp"
 #include "windows/server/automation.hpp"
 #include "windows/server/com_errors.hpp"

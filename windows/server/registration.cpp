@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/identity.hpp"
 #include "windows/server/module.hpp"
 
 namespace quillfern::server {

@@ -3,7 +3,7 @@
 // toolbox-image keys; the ProgID; the type library and its interfaces.
 #pragma once
 
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::server {
 

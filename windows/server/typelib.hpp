@@ -3,7 +3,7 @@
 // macros, which are set aside while the generated header is read.
 #pragma once
 
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 #pragma push_macro("SW_SHOWNORMAL")
 #pragma push_macro("SW_SHOWMINIMIZED")

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "quillfern/platform/message_box.hpp"
-#include "quillfern/platform/variant.hpp"
+#include "quillfern/core/variant.hpp"
 
 namespace quillfern::wintest {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::wintest {
 

@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/identity.hpp"
 #include "quillfern/control/interface.hpp"
-#include "quillfern/platform/codepage.hpp"
+#include "quillfern/core/codepage.hpp"
 #include "windows/server/typelib.hpp"
 #include "windows/tests/cases.hpp"
 #include "windows/tests/check.hpp"

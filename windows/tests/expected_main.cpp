@@ -11,7 +11,8 @@
 #include <random>
 
 #include "quillfern/control/dispatcher.hpp"
-#include "quillfern/control/error.hpp"
+#include "quillfern/core/error.hpp"
+#include "testing/doubles.hpp"
 #include "windows/tests/cases.hpp"
 
 namespace {
@@ -133,7 +134,7 @@ int main() {
   if (const char* env = std::getenv("QUILLFERN_TEST_SEED")) seed = static_cast<unsigned>(std::strtoul(env, nullptr, 10));
   std::cerr << "quillfern_expected: seed " << seed << " (QUILLFERN_TEST_SEED)\n";
 
-  quillfern::platform::RecordingMessageBox box;
+  quillfern::testing::RecordingMessageBox box;
   quillfern::platform::Host host(box);
   quillfern::Encryption control(host);
   std::cout << "# Cases for quillfern.dll with the answers of the Linux library; seed " << seed

@@ -6,7 +6,7 @@
 #include <map>
 #include <string>
 
-#include "quillfern/control/identity.hpp"
+#include "quillfern/core/identity.hpp"
 #include "windows/server/typelib.hpp"
 #include "windows/tests/check.hpp"
 

@@ -3,7 +3,7 @@
 // one first maps its own errors onto the C runtime's error numbers).
 #include <cerrno>
 
-#include "quillfern/platform/file_system.hpp"
+#include "quillfern/core/file_errors.hpp"
 
 namespace quillfern::platform {
 

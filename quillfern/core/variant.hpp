@@ -25,10 +25,4 @@ using Variant = std::variant<Empty, std::int16_t, std::int32_t, std::uint8_t, Bo
 // Boolean, Double, String.
 [[nodiscard]] std::string_view type_name(const Variant& value) noexcept;
 
-// True for the Empty variant (nothing assigned), which differs from an
-// empty String.
-[[nodiscard]] inline bool is_empty(const Variant& value) noexcept {
-  return std::holds_alternative<Empty>(value);
-}
-
 }  // namespace quillfern

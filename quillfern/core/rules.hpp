@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "quillfern/control/error.hpp"
+#include "quillfern/core/error.hpp"
 
 namespace quillfern::rules {
 
@@ -36,9 +36,6 @@ using TextView = std::string_view;
   if (code < 0 || code > 255) throw Error(ErrorNumber::invalid_call);
   return static_cast<char>(static_cast<unsigned char>(code));
 }
-
-// True when chr(code) succeeds.
-[[nodiscard]] constexpr bool is_code(std::int32_t code) noexcept { return code >= 0 && code <= 255; }
 
 // Checked 16-bit signed arithmetic: a result outside -32768..32767 is error 6.
 [[nodiscard]] inline std::int16_t to_int16(std::int64_t value) {
@@ -90,11 +87,5 @@ inline void finish_loop16(std::int16_t last) {
 
 // The longest input a 16-bit counted loop from 1 handles without failing.
 inline constexpr std::size_t max_loop16_length = 32766;
-
-// The Boolean of the control: true is -1 (all bits set), false is 0.
-using Boolean = std::int16_t;
-inline constexpr Boolean vb_true = -1;
-inline constexpr Boolean vb_false = 0;
-[[nodiscard]] constexpr Boolean to_boolean(bool value) noexcept { return value ? vb_true : vb_false; }
 
 }  // namespace quillfern::rules

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "quillfern/platform/codepage.hpp"
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/core/codepage.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::win32 {
 

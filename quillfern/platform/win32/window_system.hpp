@@ -10,7 +10,7 @@
 #include <map>
 
 #include "quillfern/platform/window_system.hpp"
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::win32 {
 

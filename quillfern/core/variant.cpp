@@ -1,4 +1,4 @@
-#include "quillfern/platform/variant.hpp"
+#include "quillfern/core/variant.hpp"
 
 namespace quillfern {
 

@@ -1,4 +1,4 @@
-#include "quillfern/control/error.hpp"
+#include "quillfern/core/error.hpp"
 
 namespace quillfern {
 

@@ -1,4 +1,4 @@
-#include "quillfern/files/basic_random.hpp"
+#include "quillfern/core/basic_random.hpp"
 
 #include <bit>
 

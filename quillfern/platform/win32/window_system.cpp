@@ -1,4 +1,4 @@
-#include "windows/platform/window_system_win32.hpp"
+#include "quillfern/platform/win32/window_system.hpp"
 
 #ifdef QUILLFERN_WIN32_WINDOW_SYSTEM
 

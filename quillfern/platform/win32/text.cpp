@@ -1,4 +1,4 @@
-#include "windows/platform/text_win32.hpp"
+#include "quillfern/platform/win32/text.hpp"
 
 #include <climits>
 #include <new>

@@ -1,4 +1,4 @@
-#include "quillfern/control/rules.hpp"
+#include "quillfern/core/rules.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "quillfern/platform/codepage.hpp"
+#include "quillfern/core/codepage.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 
-#include "quillfern/platform/ascii.hpp"
+#include "quillfern/core/ascii.hpp"
 
 namespace quillfern {
 namespace {

@@ -4,9 +4,8 @@
 // renaming over a file, attributes, file identity), and their failures
 // mapped onto the runtime's error numbers and from there, in the one shared
 // place, onto the platform's error numbers.
-#if __has_include("quillfern/platform/file_system.hpp")
-
 #include "quillfern/platform/file_system.hpp"
+#include "quillfern/platform/system_calls.hpp"
 
 #include <fcntl.h>
 #include <io.h>
@@ -20,7 +19,7 @@
 #include <cstring>
 #include <utility>
 
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::platform {
 
@@ -55,20 +54,6 @@ int errno_of(DWORD error) noexcept {
   }
 }
 
-std::string folder_of(const std::string& path) {
-  const auto slash = path.find_last_of("/\\");
-  if (slash == std::string::npos) {
-    return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) + "." : ".";
-  }
-  if (slash == 0 || (slash == 2 && path[1] == ':')) return path.substr(0, slash + 1);
-  return path.substr(0, slash);
-}
-
-bool is_folder(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 HANDLE system_handle(int fd) noexcept { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 
 // Volume and file index: what identifies a file whatever its name.
@@ -82,7 +67,7 @@ void identify(HANDLE handle, FileInfo& info) noexcept {
 }
 
 int open_checked(const std::string& path, int flags, FileAccess access) {
-  const int fd = _open(path.c_str(), flags | _O_BINARY | _O_NOINHERIT);
+  const int fd = hook_fails(SystemCall::open) ? -1 : _open(path.c_str(), flags | _O_BINARY | _O_NOINHERIT);
   if (fd < 0) raise_file_error(errno, access, path);
   return fd;
 }
@@ -104,16 +89,17 @@ constexpr unsigned chunk = 1u << 30;
 
 }  // namespace
 
-void raise_file_error(int os_error, FileAccess access, const std::string& path) {
-  const bool folder_exists = os_error != ENOENT || is_folder(folder_of(path));
-  std::string detail = path;
-  detail += ": ";
-  detail += std::strerror(os_error);
-  throw Error(file_error_number(os_error, access, folder_exists), detail);
+bool is_directory(const std::string& path) noexcept {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 FileInfo file_info(const std::string& path, bool follow_links) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (hook_fails(SystemCall::stat)) {
+    if (errno == ENOENT) return {};
+    raise_file_error(errno, FileAccess::read, path);
+  }
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
     const int error = errno_of(GetLastError());
     if (error == ENOENT) return {};
@@ -140,30 +126,11 @@ FileInfo file_info(const std::string& path, bool follow_links) {
 
 std::string final_target(const std::string& path) { return path; }
 
-FileView::FileView(FileView&& other) noexcept
-    : base_(std::exchange(other.base_, nullptr)),
-      length_(std::exchange(other.length_, 0)),
-      data_(std::exchange(other.data_, nullptr)),
-      size_(std::exchange(other.size_, 0)) {}
-
-FileView& FileView::operator=(FileView&& other) noexcept {
-  if (this != &other) {
-    if (base_ != nullptr) UnmapViewOfFile(base_);
-    base_ = std::exchange(other.base_, nullptr);
-    length_ = std::exchange(other.length_, 0);
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
-}
-
-FileView::~FileView() {
-  if (base_ != nullptr) UnmapViewOfFile(base_);
-}
+void unmap_view(void* base, std::size_t) noexcept { UnmapViewOfFile(base); }
 
 FileView File::view(std::uint64_t offset, std::size_t size) const noexcept {
   struct _stat64 st {};
-  if (size == 0 || _fstat64(handle_, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) return {};
+  if (size == 0 || hook_fails(SystemCall::map) || _fstat64(handle_, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) return {};
   const auto file_size = static_cast<std::uint64_t>(st.st_size);
   if (offset >= file_size) return {};
   if (size > file_size - offset) size = static_cast<std::size_t>(file_size - offset);
@@ -198,12 +165,12 @@ File::~File() {
 }
 
 File File::open_read(const std::string& path) {
-  if (is_folder(path)) raise_file_error(EISDIR, FileAccess::read, path);
+  if (is_directory(path)) raise_file_error(EISDIR, FileAccess::read, path);
   return File(open_checked(path, _O_RDONLY, FileAccess::read), path);
 }
 
 File File::open_write(const std::string& path) {
-  if (file_info(path, false).kind == FileKind::symlink || is_folder(path)) {
+  if (file_info(path, false).kind == FileKind::symlink || is_directory(path)) {
     raise_file_error(EISDIR, FileAccess::write, path);
   }
   File file(open_checked(path, _O_WRONLY, FileAccess::read), path);
@@ -222,8 +189,10 @@ File File::create_beside(const std::string& path, std::string& temp_path) {
     std::snprintf(suffix, sizeof suffix, ".%05x%03x", static_cast<unsigned>(GetCurrentProcessId() & 0xFFFFFu),
                   static_cast<unsigned>((counter++ + GetTickCount()) & 0xFFFu));
     std::string name = path + suffix;
-    const int fd = _open(name.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                         _S_IREAD | _S_IWRITE);
+    const int fd = hook_fails(SystemCall::create)
+                       ? -1
+                       : _open(name.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                               _S_IREAD | _S_IWRITE);
     if (fd >= 0) {
       temp_path = name;
       return File(fd, name);
@@ -235,7 +204,7 @@ File File::create_beside(const std::string& path, std::string& temp_path) {
 
 FileInfo File::info() const {
   struct _stat64 st {};
-  if (_fstat64(handle_, &st) != 0) raise_file_error(errno, FileAccess::read, path_);
+  if (hook_fails(SystemCall::stat) || _fstat64(handle_, &st) != 0) raise_file_error(errno, FileAccess::read, path_);
   FileInfo info;
   const auto type = st.st_mode & _S_IFMT;
   info.kind = type == _S_IFREG ? FileKind::regular : type == _S_IFDIR ? FileKind::directory : FileKind::other;
@@ -249,8 +218,8 @@ std::size_t File::read(void* buffer, std::size_t size) {
   auto* bytes = static_cast<char*>(buffer);
   std::size_t done = 0;
   while (done < size) {
-    const auto ask = static_cast<unsigned>(std::min<std::size_t>(size - done, chunk));
-    const int got = _read(handle_, bytes + done, ask);
+    std::size_t ask = std::min<std::size_t>(size - done, chunk);
+    const int got = hook_fails(SystemCall::read, ask) ? -1 : _read(handle_, bytes + done, static_cast<unsigned>(ask));
     if (got < 0) raise_file_error(errno, FileAccess::read, path_);
     if (got == 0) break;
     done += static_cast<std::size_t>(got);
@@ -265,8 +234,8 @@ std::size_t File::read_at(void* buffer, std::size_t size, std::uint64_t offset) 
 void File::write(const void* data, std::size_t size) {
   const auto* bytes = static_cast<const char*>(data);
   while (size != 0) {
-    const auto ask = static_cast<unsigned>(std::min<std::size_t>(size, chunk));
-    const int put = _write(handle_, bytes, ask);
+    std::size_t ask = std::min<std::size_t>(size, chunk);
+    const int put = hook_fails(SystemCall::write, ask) ? -1 : _write(handle_, bytes, static_cast<unsigned>(ask));
     if (put < 0) raise_file_error(errno, FileAccess::write, path_);
     if (put == 0) raise_file_error(ENOSPC, FileAccess::write, path_);
     bytes += put;
@@ -285,7 +254,7 @@ void File::start_writeback(std::uint64_t, std::uint64_t) noexcept {}
 
 void File::sync() {
   // Pipes and consoles cannot be flushed to a device; nothing is lost.
-  if (_commit(handle_) != 0 && errno != EINVAL && errno != EBADF) {
+  if ((hook_fails(SystemCall::sync) || _commit(handle_) != 0) && errno != EINVAL && errno != EBADF) {
     raise_file_error(errno, FileAccess::write, path_);
   }
 }
@@ -293,26 +262,31 @@ void File::sync() {
 void File::set_permissions(std::uint32_t permissions) {
   // Windows keeps one permission bit: read-only.
   const int mode = (permissions & 0200) != 0 ? (_S_IREAD | _S_IWRITE) : _S_IREAD;
-  if (_chmod(path_.c_str(), mode) != 0) raise_file_error(errno, FileAccess::write, path_);
+  if (hook_fails(SystemCall::chmod) || _chmod(path_.c_str(), mode) != 0) raise_file_error(errno, FileAccess::write, path_);
 }
 
 void File::close() {
   if (handle_ < 0) return;
   const int fd = std::exchange(handle_, -1);
-  if (_close(fd) != 0) raise_file_error(errno, FileAccess::write, path_);
+  int result = _close(fd);
+  if (hook_fails(SystemCall::close)) result = -1;
+  if (result != 0) raise_file_error(errno, FileAccess::write, path_);
 }
 
 void rename_file(const std::string& from, const std::string& to) {
+  if (hook_fails(SystemCall::rename)) raise_file_error(errno, FileAccess::remove, to);
   if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     raise_file_error(errno_of(GetLastError()), FileAccess::remove, to);
   }
 }
 
 void remove_file(const std::string& path) {
-  if (_unlink(path.c_str()) != 0) raise_file_error(errno, FileAccess::remove, path);
+  if (hook_fails(SystemCall::remove) || _unlink(path.c_str()) != 0) raise_file_error(errno, FileAccess::remove, path);
 }
 
-void remove_file_quietly(const std::string& path) noexcept { _unlink(path.c_str()); }
+void remove_file_quietly(const std::string& path) noexcept {
+  if (!hook_fails(SystemCall::remove)) _unlink(path.c_str());
+}
 
 // Windows holds no file by a descriptor here: the name is looked at again
 // before each step and must still name the file first looked at.
@@ -387,5 +361,3 @@ void HeldFile::remove() {
 std::uint32_t new_file_permissions() noexcept { return 0666; }
 
 }  // namespace quillfern::platform
-
-#endif

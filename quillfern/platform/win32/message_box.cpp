@@ -1,9 +1,9 @@
-#include "windows/platform/message_box_win32.hpp"
+#include "quillfern/platform/win32/message_box.hpp"
 
 #include <cstdio>
 #include <string>
 
-#include "windows/platform/windows_api.hpp"
+#include "quillfern/platform/win32/windows_api.hpp"
 
 namespace quillfern::win32 {
 namespace {
