@@ -63,7 +63,7 @@ std::string input_path(const Context& context) {
 int convert_command(Context& context) {
   if (context.encoding != CodePage::none) return text_command<&Encryption::convert>(context);
   InputFile input(input_path(context));
-  OutputFile output(context.args.value("output").value_or(""));
+  OutputFile output(context.args.value("output").value_or(""), context.args.has("force"));
   const Buffer codes = page_aligned(hex_piece);
   const Buffer digits = page_aligned(transforms::converted_size(hex_piece));
   while (const std::size_t got = input.read(codes.get(), hex_piece)) {
@@ -77,7 +77,7 @@ int convert_command(Context& context) {
 int deconvert_command(Context& context) {
   if (context.encoding != CodePage::none) return text_command<&Encryption::DeConvert>(context);
   InputFile input(input_path(context));
-  OutputFile output(context.args.value("output").value_or(""));
+  OutputFile output(context.args.value("output").value_or(""), context.args.has("force"));
   const std::size_t piece = 2 * hex_piece;  // even: pairs never straddle two pieces
   const Buffer digits = page_aligned(piece);
   const Buffer codes = page_aligned(hex_piece);
