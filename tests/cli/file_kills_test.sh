@@ -103,6 +103,12 @@ echo "wipe: $kills kills, $gone files deleted first"
 # the output is the earlier one or the new one, and no temporary file is
 # left. Job control keeps SIGINT from being ignored by background runs.
 no_temporaries() { ! compgen -G "$work/out.??????" >/dev/null || fail "$1: a temporary file was left"; }
+# started PID: waits until PID runs the tool itself; a signal that reached
+# the shell's child before its exec would run this script's exit trap.
+tool=$(readlink -f "$q")
+started() {
+  while kill -0 "$1" 2>/dev/null && [ "$(readlink "/proc/$1/exe")" != "$tool" ]; do sleep 0.001; done
+}
 "$q" convert -o "$work/hex" "$work/plain"
 hex_us=$(duration true "$q" convert -o "$work/hex" "$work/plain")
 signals=(INT TERM HUP)
@@ -119,6 +125,7 @@ for ((i = 0; i < kills; i++)); do
     expected=$work/hex us=$hex_us
   fi
   pid=$!
+  started "$pid"
   sleep "$(random_delay "$us")"
   kill -s "$sig" "$pid" 2>/dev/null
   wait "$pid"
