@@ -11,6 +11,8 @@
 #include "cli/text_input.hpp"
 #include "quillfern/core/ascii.hpp"
 #include "quillfern/core/error.hpp"
+#include "quillfern/platform/file_system.hpp"
+#include "quillfern/platform/secure_memory.hpp"
 #include "quillfern/version.hpp"
 
 namespace quillfern::cli {
@@ -30,6 +32,7 @@ std::vector<Option> all_options(const Command& command) {
   std::vector<Option> options = command.options;
   if (command.uses & uses_text_io) {
     options.push_back({"output", 'o', "FILE", "write the result to FILE (only when it succeeded)"});
+    options.push_back({"force", 'f', "", "replace FILE even when it is read-only"});
     options.push_back({"encoding", '\0', "NAME",
                      "read and write UTF-8 text through code page NAME (cp1252, latin1)"});
   }
@@ -152,15 +155,24 @@ std::string Context::read_text(std::size_t most) const {
 
 void Context::write_text(std::string_view codes) const {
   const std::string path = args.value("output").value_or("");
+  const bool force = args.has("force");
   if (encoding == CodePage::none) {
-    write_all(path, codes);
+    write_all(path, codes, force);
   } else {
-    write_all(path, to_utf8(codes, encoding));
+    write_all(path, to_utf8(codes, encoding), force);
   }
 }
 
-std::string Context::password() const { return read_password(args, encoding); }
-std::string Context::seed(std::size_t most) const { return read_seed(args, encoding, most); }
+// A process holding a secret leaves no core file that could show it.
+std::string Context::password() const {
+  platform::keep_out_of_core_dumps();
+  return read_password(args, encoding);
+}
+
+std::string Context::seed(std::size_t most) const {
+  platform::keep_out_of_core_dumps();
+  return read_seed(args, encoding, most);
+}
 
 std::string Context::text_option(std::string_view value) const {
   if (encoding == CodePage::none) return std::string(value);
@@ -211,6 +223,8 @@ int run_checked(std::span<const std::string> args) {
     return exit_usage;
   }
 
+  // A temporary output file goes with the run that a signal ends.
+  platform::remove_temporaries_on_signals();
   NoticeBox notices;
   try {
     const std::vector<Option> options = all_options(*command);
@@ -254,6 +268,9 @@ int run_checked(std::span<const std::string> args) {
   } catch (const Error& e) {
     notices.finish();
     print_error(e);
+    if (dynamic_cast<const platform::ReadOnlyOutput*>(&e) != nullptr) {
+      print_hint("--force replaces a read-only output");
+    }
     return exit_error;
   } catch (const IoError& e) {
     notices.finish();

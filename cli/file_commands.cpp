@@ -1,6 +1,5 @@
 // Commands of the file operations: file-code and wipe, with a progress bar
 // on a terminal for long work.
-#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -21,25 +20,6 @@ namespace {
 
 // Files below this size finish before a bar would be worth drawing.
 constexpr std::uint64_t progress_threshold = 8u << 20;
-
-volatile sig_atomic_t interrupted = 0;
-extern "C" void on_interrupt(int) { interrupted = 1; }
-
-// Ctrl-C and termination end the work between two blocks, so that the
-// operation removes its temporary file (a second one, for a run waiting on
-// a pipe, ends the tool at once); a file-size limit becomes error 61 (a
-// failed write) instead of killing the tool.
-void catch_signals() {
-#ifndef _WIN32
-  struct sigaction action {};
-  action.sa_handler = on_interrupt;
-  action.sa_flags = static_cast<int>(SA_RESETHAND);
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  signal(SIGXFSZ, SIG_IGN);
-#endif
-}
 
 std::string human_bytes(double bytes) {
   const char* units[] = {"B", "KiB", "MiB", "GiB", "TiB"};
@@ -63,7 +43,6 @@ class ProgressBar {
   ~ProgressBar() { finish(); }
 
   void update(std::uint64_t done, std::uint64_t total) {
-    if (interrupted) throw IoError("interrupted");
     if (!enabled_ || total < progress_threshold) return;
     const auto now = std::chrono::steady_clock::now();
     if (drawn_ && now - last_ < std::chrono::milliseconds(100) && done < total) return;
@@ -128,9 +107,9 @@ int file_code(Context& context) {
   }
   std::string password = context.password();
   const platform::WipeOnExit wipe_password(password);
-  catch_signals();
   ProgressBar bar("file-code", context.args.has("quiet"));
-  files::encode_decode_file(files_named[0], files_named[1], password, runtime.random(), bar.callback());
+  files::encode_decode_file(files_named[0], files_named[1], password, runtime.random(), bar.callback(),
+                            replace_options(context.args.has("force")));
   bar.finish();
   if (context.args.has("print-state")) {
     write_output(std::to_string(runtime.random().state()) + "\n");
@@ -141,7 +120,6 @@ int file_code(Context& context) {
 int wipe(Context& context) {
   const auto& names = context.args.positionals();
   if (names.empty()) throw UsageError("wipe takes at least one FILE");
-  catch_signals();
   int status = exit_ok;
   for (const std::string& name : names) {
     ProgressBar bar("wipe", context.args.has("quiet"));
@@ -172,10 +150,13 @@ std::vector<Command> file_commands() {
        "Every byte is exclusive-ored with a key byte of the runtime's generator, seeded from the\n"
        "password. Each run starts the generator at its start state, as a new process would, so a\n"
        "file encoded by one run decodes in the next. OUTPUT is replaced only when the whole file\n"
-       "is done and has exactly INPUT's length; it may be INPUT itself.",
+       "is done and has exactly INPUT's length; it may be INPUT itself. A replaced OUTPUT keeps its\n"
+       "mode, and its owner and group where the user may set them; a read-only one is replaced\n"
+       "only with --force. Devices, pipes and /dev/stdout are written in place.",
        uses_password,
        {{"generator-state", '\0', "N", "start the generator at state N (0..0xFFFFFF) instead of 0x50000"},
         {"print-state", '\0', "", "print the generator's state after the run"},
+        {"force", 'f', "", "replace OUTPUT even when it is read-only"},
         quiet},
        file_code});
   rows.push_back({"wipe", "WipeFileClean", "FILE...",

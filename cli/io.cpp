@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/command.hpp"
+
 namespace quillfern::cli {
 namespace {
 
@@ -31,8 +33,18 @@ void write_fd(int fd, std::string_view data, const std::string& name) {
 
 }  // namespace
 
-void write_all(const std::string& path, std::string_view data) {
-  OutputFile output(path);
+platform::ReplaceOptions replace_options(bool force) {
+  platform::ReplaceOptions options;
+  options.replace_read_only = force;
+  options.on_other_links = [](const std::string& target, std::uint64_t others) {
+    const std::string count = others == 1 ? "another hard link" : std::to_string(others) + " other hard links";
+    print_warning(target + " has " + count + ", which will keep the earlier content");
+  };
+  return options;
+}
+
+void write_all(const std::string& path, std::string_view data, bool force) {
+  OutputFile output(path, force);
   output.write(data);
   output.commit();
 }
@@ -75,50 +87,20 @@ std::size_t InputFile::read(char* data, std::size_t size) {
   return filled;
 }
 
-OutputFile::OutputFile(const std::string& path) : path_(path) {
-  if (path.empty() || path == "-") {
-    to_stdout_ = true;
-    path_ = "standard output";
-    return;
-  }
-  // A symbolic link is replaced where it points, as file-code does.
-  target_ = platform::final_target(path);
-  const platform::FileInfo existing = platform::file_info(target_);
-  if (existing.kind != platform::FileKind::missing && existing.kind != platform::FileKind::regular) {
-    // Devices and pipes (/dev/null, a fifo) are written in place.
-    file_ = platform::File::open_write_existing(target_);
-    return;
-  }
-  file_ = platform::File::create_beside(target_, temp_);
-  permissions_ = existing.kind == platform::FileKind::regular ? existing.permissions
-                                                              : platform::new_file_permissions();
-}
-
-OutputFile::~OutputFile() {
-  if (!temp_.empty()) {
-    file_ = platform::File();  // closed before its name goes
-    platform::remove_file_quietly(temp_);
-  }
+OutputFile::OutputFile(const std::string& path, bool force) {
+  if (!path.empty() && path != "-") file_.emplace(path, replace_options(force));
 }
 
 void OutputFile::write(std::string_view data) {
-  if (to_stdout_) {
-    write_fd(STDOUT_FILENO, data, path_);
+  if (file_) {
+    file_->write(data.data(), data.size());
   } else {
-    file_.write(data.data(), data.size());
+    write_fd(STDOUT_FILENO, data, "standard output");
   }
 }
 
 void OutputFile::commit() {
-  if (to_stdout_) return;
-  if (!temp_.empty()) {
-    file_.set_permissions(permissions_);
-    file_.sync();
-  }
-  file_.close();
-  if (temp_.empty()) return;
-  platform::rename_file(temp_, target_);
-  temp_.clear();
+  if (file_) file_->commit();
 }
 
 void write_best_effort(int fd, std::string_view text) noexcept {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -20,11 +21,14 @@ class IoError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// How the tool replaces an output file: a read-only one only with
+// `force`, and a warning on standard error when the file has other hard
+// links (they keep the earlier content).
+[[nodiscard]] platform::ReplaceOptions replace_options(bool force);
+
 // Writes `data` to standard output when `path` is empty or "-"; otherwise
-// to a temporary file beside `path`, flushed and then renamed over it, so
-// that `path` is either untouched or complete. An existing file keeps its
-// permissions; a new one gets 0666 less the umask.
-void write_all(const std::string& path, std::string_view data);
+// as OutputFile does.
+void write_all(const std::string& path, std::string_view data, bool force = false);
 
 // A file, or standard input for "" and "-", read in pieces of any size.
 class InputFile {
@@ -44,16 +48,16 @@ class InputFile {
   std::string name_;
 };
 
-// A result written in pieces, with the guarantee of write_all: standard
-// output for "" and "-", a device or pipe in place, and a regular file
-// through a temporary file beside it that commit() renames over it. An
-// output destroyed without commit() removes its temporary file, leaving
-// `path` as it was. A symbolic link is replaced where it points. Failures
-// of the file itself throw quillfern::Error with the file error numbers.
+// A result written in pieces: standard output for "" and "-", anything
+// else through platform::ReplacingFile with replace_options(force), so
+// that the file is either untouched or complete (a temporary file beside
+// it that commit() renames over it; devices, pipes and /dev/stdout in
+// place). An output destroyed without commit() removes its temporary
+// file. Failures of the file itself throw quillfern::Error with the file
+// error numbers.
 class OutputFile {
  public:
-  explicit OutputFile(const std::string& path);
-  ~OutputFile();
+  explicit OutputFile(const std::string& path, bool force = false);
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
@@ -62,12 +66,7 @@ class OutputFile {
   void commit();
 
  private:
-  bool to_stdout_ = false;
-  platform::File file_;
-  std::string path_;              // as given, for messages
-  std::string target_;            // the file replaced: path_ with its links resolved
-  std::string temp_;              // the temporary file, empty when writing in place
-  std::uint32_t permissions_ = 0; // permissions the finished file gets
+  std::optional<platform::ReplacingFile> file_;  // none: standard output
 };
 
 // Writes `text` to descriptor `fd` as far as it goes, for output whose

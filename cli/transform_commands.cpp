@@ -81,7 +81,7 @@ Buffer page_aligned(std::size_t size) {
 // already taken the digits before it.
 int convert_encoded(Context& context) {
   TextReader input(context.input_path(), context.encoding);
-  OutputFile output(context.args.value("output").value_or(""));
+  OutputFile output(context.args.value("output").value_or(""), context.args.has("force"));
   std::string codes;
   std::string digits;
   while (input.read(codes, hex_piece) != 0) {
@@ -97,7 +97,7 @@ int convert_encoded(Context& context) {
 
 int deconvert_encoded(Context& context) {
   TextReader input(context.input_path(), context.encoding);
-  OutputFile output(context.args.value("output").value_or(""));
+  OutputFile output(context.args.value("output").value_or(""), context.args.has("force"));
   std::string digits;
   std::string codes;
   // As in the raw stream below, an odd character waits for its partner.
@@ -116,7 +116,7 @@ int deconvert_encoded(Context& context) {
 int convert_command(Context& context) {
   if (context.encoding != CodePage::none) return convert_encoded(context);
   InputFile input(context.input_path());
-  OutputFile output(context.args.value("output").value_or(""));
+  OutputFile output(context.args.value("output").value_or(""), context.args.has("force"));
   const Buffer codes = page_aligned(hex_piece);
   const Buffer digits = page_aligned(transforms::converted_size(hex_piece));
   while (const std::size_t got = input.read(codes.get(), hex_piece)) {
@@ -130,7 +130,7 @@ int convert_command(Context& context) {
 int deconvert_command(Context& context) {
   if (context.encoding != CodePage::none) return deconvert_encoded(context);
   InputFile input(context.input_path());
-  OutputFile output(context.args.value("output").value_or(""));
+  OutputFile output(context.args.value("output").value_or(""), context.args.has("force"));
   const std::size_t piece = 2 * hex_piece;  // even: pairs never straddle two pieces
   const Buffer digits = page_aligned(piece);
   const Buffer codes = page_aligned(hex_piece);

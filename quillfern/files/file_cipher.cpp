@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <numeric>
 #include <optional>
-#include <span>
 
 #include "quillfern/core/error.hpp"
 #include "quillfern/platform/file_system.hpp"
@@ -114,49 +112,44 @@ __attribute__((target("avx2"))) void run_lanes_avx2(const unsigned char* in, uns
 #undef QF_AVX2
 #endif
 
-// The input in blocks. A regular file is read through views of it (the
-// system maps its cached pages instead of copying them), up to the length
-// it had when it was opened; anything else is read until it ends.
+// The input in blocks, read with read calls: a mapping of the file would
+// fault as soon as someone shortened it. A regular file is read up to the
+// length it had when it was opened (it may be growing by our own output,
+// written in place through a descriptor), and one that has become shorter
+// meanwhile is an error rather than a shorter result; a file of unknown
+// length (0 for the files of /proc, pipes, devices) is read until it ends.
 class BlockReader {
  public:
-  explicit BlockReader(platform::File& file) : file_(file) {
+  BlockReader(platform::File& file, const std::string& name) : file_(file), name_(name) {
     const platform::FileInfo info = file.info();
-    mapped_ = info.kind == platform::FileKind::regular;
+    bounded_ = info.kind == platform::FileKind::regular && info.size > 0;
     size_ = info.size;
   }
 
-  [[nodiscard]] std::uint64_t size() const noexcept { return mapped_ ? size_ : 0; }
+  // The input's length, 0 when it is not known before the end.
+  [[nodiscard]] std::uint64_t size() const noexcept { return bounded_ ? size_ : 0; }
 
-  // The next bytes, at most `capacity` of them: in the file's view, or
-  // read into `buffer`. Empty at the end.
-  std::span<const unsigned char> next(unsigned char* buffer, std::size_t capacity) {
-    if (!mapped_) return {buffer, file_.read(buffer, capacity)};
-    if (offset_ >= size_) return {};
-    if (offset_ >= view_start_ + view_.size()) {
-      view_ = file_.view(offset_, view_window);
-      view_start_ = offset_;
+  // Fills `buffer` with up to `capacity` bytes; fewer only at the end.
+  std::size_t next(unsigned char* buffer, std::size_t capacity) {
+    std::size_t wanted = capacity;
+    if (bounded_) wanted = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, size_ - offset_));
+    if (wanted == 0) return 0;
+    const std::size_t got = file_.read(buffer, wanted);
+    offset_ += got;
+    // An early end: some special files claim more than they hold, but a
+    // file that is now shorter was cut while we read it.
+    if (got < wanted && bounded_ && file_.info().size < size_) {
+      throw Error(ErrorNumber::device_io, name_ + ": the file became shorter while it was read");
     }
-    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(capacity, size_ - offset_));
-    std::span<const unsigned char> bytes;
-    if (view_.empty()) {
-      bytes = {buffer, file_.read_at(buffer, wanted, offset_)};
-    } else {
-      bytes = {view_.data() + (offset_ - view_start_),
-               std::min<std::size_t>(wanted, static_cast<std::size_t>(view_start_ + view_.size() - offset_))};
-    }
-    offset_ += bytes.size();
-    if (bytes.empty()) size_ = offset_;  // shorter than it was
-    return bytes;
+    return got;
   }
 
  private:
-  static constexpr std::size_t view_window = std::size_t{64} << 20;
   platform::File& file_;
-  platform::FileView view_;
-  std::uint64_t view_start_ = 0;
+  const std::string& name_;
   std::uint64_t offset_ = 0;
   std::uint64_t size_ = 0;
-  bool mapped_ = false;
+  bool bounded_ = false;
 };
 
 }  // namespace
@@ -302,56 +295,37 @@ std::string encode_decode(std::string_view data, std::string_view password, Basi
 }
 
 void encode_decode_file(const std::string& input_file, const std::string& output_file,
-                        std::string_view password, BasicRandom& random,
-                        const FileProgress& progress) {
+                        std::string_view password, BasicRandom& random, const FileProgress& progress,
+                        const platform::ReplaceOptions& output_options) {
   using namespace platform;
   File input = File::open_read(input_file);
-  BlockReader reader(input);
+  BlockReader reader(input, input_file);
   const std::uint64_t total = reader.size();
 
   std::vector<unsigned char> buffer(file_block);
-  std::span<const unsigned char> bytes = reader.next(buffer.data(), buffer.size());
+  std::size_t got = reader.next(buffer.data(), buffer.size());
   // Checked before any output exists: an empty password has nothing to
   // skip by once the first byte is done.
-  if (!bytes.empty() && password.empty()) throw Error(ErrorNumber::invalid_call);
+  if (got != 0 && password.empty()) throw Error(ErrorNumber::invalid_call);
 
-  const std::string target = final_target(output_file);
-  const FileInfo existing = file_info(target);
-  if (existing.kind == FileKind::directory) raise_file_error(EISDIR, FileAccess::create, target);
-  const bool in_place = existing.kind == FileKind::other;
-  std::string temp;
-  File output = in_place ? File::open_write_existing(target) : File::create_beside(target, temp);
-  try {
-    std::optional<KeyStream> keys;
-    if (!bytes.empty()) keys.emplace(password, random);
-    std::uint64_t done = 0, sent = 0;
-    while (!bytes.empty()) {
-      keys->apply(bytes.data(), buffer.data(), bytes.size());
-      output.write(buffer.data(), bytes.size());
-      done += bytes.size();
-      if (done - sent >= writeback_block) {
-        output.start_writeback(sent, done - sent);
-        sent = done;
-      }
-      if (progress) progress(done, total);
-      bytes = reader.next(buffer.data(), buffer.size());
+  ReplacingFile output(output_file, output_options);
+  std::optional<KeyStream> keys;
+  if (got != 0) keys.emplace(password, random);
+  std::uint64_t done = 0, sent = 0;
+  while (got != 0) {
+    keys->apply(buffer.data(), got);
+    output.write(buffer.data(), got);
+    done += got;
+    if (done - sent >= writeback_block) {
+      output.start_writeback(sent, done - sent);
+      sent = done;
     }
-    if (!in_place) {
-      output.set_permissions(existing.kind == FileKind::regular ? existing.permissions
-                                                                : new_file_permissions());
-    }
-    output.sync();
-    output.close();
-    input.close();
-    if (!in_place) rename_file(temp, target);
-    random.set_state(keys ? keys->state() : KeyStream::seeded_state(password, random.state()));
-  } catch (...) {
-    if (!in_place) {
-      output = File();
-      remove_file_quietly(temp);
-    }
-    throw;
+    if (progress) progress(done, total);
+    got = reader.next(buffer.data(), buffer.size());
   }
+  input.close();
+  output.commit();
+  random.set_state(keys ? keys->state() : KeyStream::seeded_state(password, random.state()));
 }
 
 }  // namespace quillfern::files

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "quillfern/core/basic_random.hpp"
+#include "quillfern/platform/replace_options.hpp"
 
 namespace quillfern::files {
 
@@ -88,17 +89,22 @@ using FileProgress = std::function<void(std::uint64_t done, std::uint64_t total)
 
 // EncodeDecodeFile: writes `output_file` as the bytes of `input_file`
 // under `password`, drawing from `random`, which is advanced only when the
-// call succeeds. The result goes to a new file beside the output, flushed
-// to the device and renamed over it only on success, so the output is
-// either complete (exactly the input's length) or as it was; an output
-// that is the input itself, by its name or another, works. An output that
-// is a symbolic link is replaced where the link points; one that is a
-// device or a pipe is written in place.
+// call succeeds. The output is written through platform::ReplacingFile
+// with `output_options`: a new file beside it, flushed to the device and
+// renamed over it only on success, so the output is either complete
+// (exactly the input's length) or as it was; an output that is the input
+// itself, by its name or another, works. A symbolic link is replaced where
+// its chain ends; a device, a pipe or /dev/stdout is written in place. The
+// input is read to the length it had when opened (to its end when that
+// length is 0 or unknown: pipes, the files of /proc).
 // Throws Error: 53 for a missing input (nothing is created), 5 for an
-// empty password with a non-empty input (before any output), and the file
-// errors 52, 57, 61, 70, 75, 76.
+// empty password with a non-empty input (before any output), 57 for an
+// input that became shorter while it was read, 70 (ReadOnlyOutput) for a
+// read-only output unless the options allow it, and the file errors 52,
+// 57, 61, 70, 75, 76.
 void encode_decode_file(const std::string& input_file, const std::string& output_file,
                         std::string_view password, BasicRandom& random,
-                        const FileProgress& progress = {});
+                        const FileProgress& progress = {},
+                        const platform::ReplaceOptions& output_options = {});
 
 }  // namespace quillfern::files

@@ -1,6 +1,5 @@
 // What the file systems of every system share: the test hook, the folder
-// of a path, the one way a system's failure becomes an Error, and moving
-// views of files.
+// of a path and the one way a system's failure becomes an Error.
 #include "quillfern/platform/file_system.hpp"
 
 #include <cerrno>
@@ -56,27 +55,6 @@ void raise_file_error(int os_error, FileAccess access, const std::string& path) 
   detail += ": ";
   detail += std::strerror(os_error);
   throw Error(file_error_number(os_error, access, folder_exists), detail);
-}
-
-FileView::FileView(FileView&& other) noexcept
-    : base_(std::exchange(other.base_, nullptr)),
-      length_(std::exchange(other.length_, 0)),
-      data_(std::exchange(other.data_, nullptr)),
-      size_(std::exchange(other.size_, 0)) {}
-
-FileView& FileView::operator=(FileView&& other) noexcept {
-  if (this != &other) {
-    if (base_ != nullptr) unmap_view(base_, length_);
-    base_ = std::exchange(other.base_, nullptr);
-    length_ = std::exchange(other.length_, 0);
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
-}
-
-FileView::~FileView() {
-  if (base_ != nullptr) unmap_view(base_, length_);
 }
 
 }  // namespace quillfern::platform

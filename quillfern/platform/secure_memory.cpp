@@ -2,6 +2,12 @@
 
 #include <cstring>
 
+#if defined(__linux__)
+#include <sys/prctl.h>
+#elif !defined(_WIN32)
+#include <sys/resource.h>
+#endif
+
 #if defined(__GLIBC__) || defined(__OpenBSD__) || defined(__FreeBSD__)
 #define QUILLFERN_HAVE_EXPLICIT_BZERO 1
 #endif
@@ -28,6 +34,15 @@ void secure_wipe(std::string& text) noexcept {
   // capacity() counts every byte of it but the terminator.
   secure_wipe(text.data(), text.capacity());
   text.clear();
+}
+
+void keep_out_of_core_dumps() noexcept {
+#if defined(__linux__)
+  ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+#elif !defined(_WIN32)
+  const struct rlimit none {0, 0};
+  ::setrlimit(RLIMIT_CORE, &none);
+#endif
 }
 
 }  // namespace quillfern::platform

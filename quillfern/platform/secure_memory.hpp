@@ -22,6 +22,12 @@ void secure_wipe(std::vector<T>& values) noexcept {
   values.clear();
 }
 
+// Marks the process as one whose memory no core file may show (on Linux
+// it is no longer dumpable, which also keeps other processes of the user
+// from reading its memory; elsewhere its core file limit becomes 0). For
+// programs that hold secrets; it lasts until the process ends.
+void keep_out_of_core_dumps() noexcept;
+
 // Wipes a string when it goes out of scope, on every path.
 class WipeOnExit {
  public:

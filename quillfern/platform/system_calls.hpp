@@ -17,15 +17,14 @@ namespace quillfern::platform {
 enum class SystemCall {
   open,    // opening an existing file
   create,  // creating the file beside an output
-  stat,    // looking at a name or an open file
-  map,     // mapping a view of a file (a failure makes the view empty)
+  stat,    // looking at a name or an open file (its kind, access, flags)
   read,    // read and pread
   write,   // write and pwrite
   sync,    // fsync
   chmod,   // changing permissions
   close,   // close (the descriptor is released whatever the hook says)
   rename,
-  remove,  // unlink
+  remove,  // unlink, unlinkat
 };
 
 class SystemCallHook {
@@ -54,9 +53,5 @@ SystemCallHook* set_system_call_hook(SystemCallHook* hook) noexcept;
 // True when `path` names an existing folder (through symbolic links). Each
 // system implements it with its own call; it consults no hook.
 [[nodiscard]] bool is_directory(const std::string& path) noexcept;
-
-// Releases a view of a file that File::view() mapped, `length` bytes at
-// `base`.
-void unmap_view(void* base, std::size_t length) noexcept;
 
 }  // namespace quillfern::platform

@@ -5,7 +5,10 @@
 # under its name. A killed file-code may leave its temporary file
 # (out.XXXXXX) beside the output: nothing cleans it later, since the tool
 # never deletes a name it did not create in the same run; only the output
-# itself is checked, and the test removes the stale ones.
+# itself is checked, and the test removes the stale ones. file-code and
+# convert -o ended by INT, TERM or HUP at random moments leave no temporary
+# file at all, and an input shortened at a random moment of file-code's
+# run is a clean error.
 source "$(dirname "$0")/lib.sh"
 q=$QUILLFERN
 seed=${QUILLFERN_TEST_SEED:-20261207}
@@ -95,5 +98,80 @@ for ((i = 0; i < kills; i++)); do
 done
 only plain keep expected wiped
 echo "wipe: $kills kills, $gone files deleted first"
+
+# INT, TERM and HUP: the run ends as the signal does (or had finished),
+# the output is the earlier one or the new one, and no temporary file is
+# left. Job control keeps SIGINT from being ignored by background runs.
+no_temporaries() { ! compgen -G "$work/out.??????" >/dev/null || fail "$1: a temporary file was left"; }
+# started PID: waits until PID runs the tool itself; a signal that reached
+# the shell's child before its exec would run this script's exit trap.
+tool=$(readlink -f "$q")
+started() {
+  while kill -0 "$1" 2>/dev/null && [ "$(readlink "/proc/$1/exe")" != "$tool" ]; do sleep 0.001; done
+}
+"$q" convert -o "$work/hex" "$work/plain"
+hex_us=$(duration true "$q" convert -o "$work/hex" "$work/plain")
+signals=(INT TERM HUP)
+set -m
+finished=0
+for ((i = 0; i < kills; i++)); do
+  sig=${signals[i % 3]}
+  cp "$work/keep" "$work/out"
+  if ((i % 2 == 0)); then
+    "$q" file-code --password-env PW "$work/plain" "$work/out" 2>/dev/null &
+    expected=$work/expected us=$code_us
+  else
+    "$q" convert -o "$work/out" "$work/plain" 2>/dev/null &
+    expected=$work/hex us=$hex_us
+  fi
+  pid=$!
+  started "$pid"
+  sleep "$(random_delay "$us")"
+  kill -s "$sig" "$pid" 2>/dev/null
+  wait "$pid"
+  status=$?
+  if [ "$status" -eq 0 ]; then
+    finished=$((finished + 1))
+  elif [ "$status" -ne $((128 + $(kill -l "$sig"))) ]; then
+    fail "signal $i ($sig): the run exited $status"
+  fi
+  if ! same "$work/out" "$expected" && ! same "$work/out" "$work/keep"; then
+    fail "signal $i ($sig): the output is neither the earlier one nor the new one"
+  fi
+  no_temporaries "signal $i ($sig)"
+done
+set +m
+only plain keep expected wiped hex
+echo "INT, TERM, HUP: $kills signals, $finished runs finished first"
+
+# The input shortened at a random moment: the run fails with 57, or had
+# finished with the whole output (or had not begun, and encodes what is
+# left); it never crashes or writes a cut output.
+shortened=0
+for ((i = 0; i < kills / 2; i++)); do
+  cp "$work/plain" "$work/shrinking"
+  cp "$work/keep" "$work/out"
+  "$q" file-code --password-env PW "$work/shrinking" "$work/out" 2>"$work/err" &
+  pid=$!
+  sleep "$(random_delay "$code_us")"
+  length=$((RANDOM * 100))
+  truncate -s "$length" "$work/shrinking"
+  wait "$pid"
+  status=$?
+  if [ "$status" -eq 0 ]; then
+    size=$(stat -c %s "$work/out")
+    { [ "$size" -eq 4000000 ] || [ "$size" -eq "$length" ]; } && cmp -s -n "$size" "$work/out" "$work/expected" ||
+      fail "cut $i: a finished run wrote $size bytes of the wrong output"
+  elif [ "$status" -eq 1 ] && grep -q "quillfern: error: 57: " "$work/err"; then
+    shortened=$((shortened + 1))
+    same "$work/out" "$work/keep" || fail "cut $i: a failed run changed the output"
+  else
+    fail "cut $i: the run exited $status: $(head -c 200 "$work/err")"
+  fi
+  no_temporaries "cut $i"
+done
+rm -f "$work/shrinking"
+only plain keep expected wiped hex
+echo "shortened inputs: $((kills / 2)) cuts, $shortened noticed"
 
 finish

@@ -130,6 +130,20 @@ TEST(FileCipher, RoundTripsFilesOfTheEdgeSizes) {
   EXPECT_EQ(test::entries(folder.path()), 3u);  // no temporary file left
 }
 
+TEST(FileCipher, FilesOfUnknownLengthAreReadToTheirEnd) {
+  // The files of /proc report a length of 0; a pipe has none.
+  ScratchFolder folder;
+  const std::string source = "/proc/self/mountinfo";
+  if (!std::filesystem::exists(source)) GTEST_SKIP() << "no " << source;
+  const std::string data = read_file(source);
+  ASSERT_FALSE(data.empty());
+  ASSERT_EQ(std::filesystem::file_size(source), 0u);
+  BasicRandom random, memory;
+  encode_decode_file(source, folder / "coded", "pw", random);
+  EXPECT_EQ(read_file(folder / "coded"), encode_decode(data, "pw", memory));
+  EXPECT_EQ(random.state(), memory.state());
+}
+
 TEST(FileCipher, OutputHasExactlyTheInputLengthAndKeepsItsPermissions) {
   ScratchFolder folder;
   write_file(folder / "in", "short");

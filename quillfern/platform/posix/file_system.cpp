@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #ifdef __linux__
@@ -12,6 +11,7 @@
 #endif
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -34,8 +34,39 @@ FileInfo info_from(const struct stat& st) {
   info.device = static_cast<std::uint64_t>(st.st_dev);
   info.inode = static_cast<std::uint64_t>(st.st_ino);
   info.links = static_cast<std::uint64_t>(st.st_nlink);
+  info.owner = static_cast<std::uint32_t>(st.st_uid);
+  info.group = static_cast<std::uint32_t>(st.st_gid);
   return info;
 }
+
+// What precedes the last name of `path`, its slash included; empty for a
+// bare name.
+std::string folder_prefix(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The descriptor that `name` stands for (/dev/stdout, /dev/fd/3,
+// /proc/self/fd/3), or -1. Opening such a name would give a new file
+// position at the start of a regular file; writing through the
+// descriptor itself goes on where the shell's redirection is.
+int descriptor_named(const std::string& name) noexcept {
+  if (name == "/dev/stdin") return 0;
+  if (name == "/dev/stdout") return 1;
+  if (name == "/dev/stderr") return 2;
+  std::string_view number;
+  for (std::string_view folder : {"/dev/fd/", "/proc/self/fd/"}) {
+    if (name.starts_with(folder)) number = std::string_view(name).substr(folder.size());
+  }
+  if (number.empty()) return -1;
+  int descriptor = -1;
+  const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), descriptor);
+  if (ec != std::errc{} || end != number.data() + number.size()) return -1;
+  return descriptor;
+}
+
+// Links followed before a chain counts as a loop, as the system's own limit.
+constexpr int max_link_hops = 40;
 
 int open_checked(const std::string& path, int flags, FileAccess access) {
   for (;;) {
@@ -64,37 +95,23 @@ FileInfo file_info(const std::string& path, bool follow_links) {
   return info_from(st);
 }
 
-std::string final_target(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
-  if (resolved) return resolved.get();
-  // A dangling link: it names the file that the link points to, which is
-  // created where the link says.
-  std::vector<char> target(PATH_MAX + 1);
-  const ssize_t length = ::readlink(path.c_str(), target.data(), PATH_MAX);
-  if (length <= 0) return path;
-  std::string link(target.data(), static_cast<std::size_t>(length));
-  if (link.front() == '/') return link;
-  return folder_of(path) + "/" + link;
-}
-
-void unmap_view(void* base, std::size_t length) noexcept { ::munmap(base, length); }
-
-FileView File::view(std::uint64_t offset, std::size_t size) const noexcept {
-  struct stat st {};
-  if (size == 0 || hook_fails(SystemCall::map) || ::fstat(handle_, &st) != 0 || !S_ISREG(st.st_mode)) return {};
-  const auto file_size = static_cast<std::uint64_t>(st.st_size);
-  if (offset >= file_size) return {};
-  if (size > file_size - offset) size = static_cast<std::size_t>(file_size - offset);
-  // Mappings start on a page boundary.
-  const auto page = static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
-  const std::uint64_t start = offset / page * page;
-  const auto skip = static_cast<std::size_t>(offset - start);
-  void* base = ::mmap(nullptr, size + skip, PROT_READ, MAP_PRIVATE, handle_, static_cast<off_t>(start));
-  if (base == MAP_FAILED) return {};
-  ::madvise(base, size + skip, MADV_SEQUENTIAL);
-  return FileView(base, size + skip, skip);
+OutputTarget output_target(const std::string& path) {
+  std::string name = path;
+  for (int hops = 0; hops <= max_link_hops; ++hops) {
+    if (const int descriptor = descriptor_named(name); descriptor >= 0) return {name, descriptor};
+    struct stat st {};
+    // Anything but a link (a missing name included) ends the chain; a name
+    // that cannot be looked at fails when it is opened, with its own error.
+    if (::lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return {name};
+    std::vector<char> link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+    const ssize_t length = ::readlink(name.c_str(), link.data(), link.size());
+    if (length < 0) raise_file_error(errno, FileAccess::read, name);
+    if (length == 0 || static_cast<std::size_t>(length) >= link.size()) raise_file_error(EINVAL, FileAccess::read, name);
+    std::string next(link.data(), static_cast<std::size_t>(length));
+    // A relative link is read from the folder that holds it.
+    name = next.front() == '/' ? next : folder_prefix(name) + next;
+  }
+  raise_file_error(ELOOP, FileAccess::create, path);
 }
 
 File::File(File&& other) noexcept
@@ -130,7 +147,8 @@ File File::open_write_existing(const std::string& path) {
 }
 
 File File::create_beside(const std::string& path, std::string& temp_path) {
-  const std::string pattern = path + ".XXXXXX";
+  std::string pattern = path + ".XXXXXX";
+  const std::string short_pattern = folder_prefix(path) + ".quillfern.XXXXXX";
   for (;;) {
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -139,8 +157,21 @@ File File::create_beside(const std::string& path, std::string& temp_path) {
       temp_path.assign(name.data());
       return File(fd, temp_path);
     }
-    if (errno != EINTR) raise_file_error(errno, FileAccess::create, path);
+    if (errno == EINTR) continue;
+    // A name within 7 bytes of the folder's limit has no room for the
+    // suffix; a name that is itself too long fails at the rename.
+    if (errno == ENAMETOOLONG && pattern != short_pattern) {
+      pattern = short_pattern;
+      continue;
+    }
+    raise_file_error(errno, FileAccess::create, path);
   }
+}
+
+File File::duplicate(int descriptor, const std::string& name) {
+  const int fd = hook_fails(SystemCall::open) ? -1 : ::fcntl(descriptor, F_DUPFD_CLOEXEC, 3);
+  if (fd < 0) raise_file_error(errno, FileAccess::write, name);
+  return File(fd, name);
 }
 
 FileInfo File::info() const {
@@ -238,6 +269,13 @@ void File::set_permissions(std::uint32_t permissions) {
   if (hook_fails(SystemCall::chmod) || ::fchmod(handle_, static_cast<mode_t>(permissions & 07777)) != 0) {
     raise_file_error(errno, FileAccess::write, path_);
   }
+}
+
+void File::set_owner(std::uint32_t owner, std::uint32_t group) noexcept {
+  if (::fchown(handle_, static_cast<uid_t>(owner), static_cast<gid_t>(group)) == 0) return;
+  // Not allowed to give the file away: at least the group, when the user
+  // belongs to it.
+  (void)::fchown(handle_, static_cast<uid_t>(-1), static_cast<gid_t>(group));
 }
 
 void File::close() {
@@ -494,6 +532,21 @@ std::uint32_t new_file_permissions() noexcept {
   const mode_t mask = ::umask(0);
   ::umask(mask);
   return static_cast<std::uint32_t>(0666 & ~mask);
+}
+
+bool writable_by_user(const std::string& path, const FileInfo& info) noexcept {
+  if ((info.permissions & 0222) == 0) return false;
+  if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0) return true;
+  // Other failures (a read-only file system) are the rename's to report.
+  return errno != EACCES && errno != EPERM;
+}
+
+void sync_folder_of(const std::string& path) noexcept {
+  const int fd = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  while (::fsync(fd) != 0 && errno == EINTR) {
+  }
+  ::close(fd);
 }
 
 }  // namespace quillfern::platform

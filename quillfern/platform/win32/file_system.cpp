@@ -1,7 +1,7 @@
 // The Win32 implementation of the file system interface: the C runtime's
 // descriptors for reading and writing (so that a File is a descriptor as on
-// POSIX systems), the system's calls for what the runtime lacks (mapping,
-// renaming over a file, attributes, file identity), and their failures
+// POSIX systems), the system's calls for what the runtime lacks (renaming
+// over a file, attributes, file identity), and their failures
 // mapped onto the runtime's error numbers and from there, in the one shared
 // place, onto the platform's error numbers.
 #include "quillfern/platform/file_system.hpp"
@@ -124,30 +124,9 @@ FileInfo file_info(const std::string& path, bool follow_links) {
   return info;
 }
 
-std::string final_target(const std::string& path) { return path; }
-
-void unmap_view(void* base, std::size_t) noexcept { UnmapViewOfFile(base); }
-
-FileView File::view(std::uint64_t offset, std::size_t size) const noexcept {
-  struct _stat64 st {};
-  if (size == 0 || hook_fails(SystemCall::map) || _fstat64(handle_, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) return {};
-  const auto file_size = static_cast<std::uint64_t>(st.st_size);
-  if (offset >= file_size) return {};
-  if (size > file_size - offset) size = static_cast<std::size_t>(file_size - offset);
-  // Views start on the system's allocation granularity.
-  SYSTEM_INFO system{};
-  GetSystemInfo(&system);
-  const std::uint64_t granularity = system.dwAllocationGranularity;
-  const std::uint64_t start = offset / granularity * granularity;
-  const auto skip = static_cast<std::size_t>(offset - start);
-  HANDLE mapping = CreateFileMappingA(system_handle(handle_), nullptr, PAGE_READONLY, 0, 0, nullptr);
-  if (mapping == nullptr) return {};
-  void* base = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(start >> 32),
-                             static_cast<DWORD>(start & 0xFFFFFFFFu), size + skip);
-  CloseHandle(mapping);  // the view keeps the mapping alive
-  if (base == nullptr) return {};
-  return FileView(base, size + skip, skip);
-}
+// Windows has no descriptor names, and the links it has are followed by
+// the system itself.
+OutputTarget output_target(const std::string& path) { return {path}; }
 
 File::File(File&& other) noexcept : handle_(std::exchange(other.handle_, -1)), path_(std::move(other.path_)) {}
 
@@ -184,11 +163,14 @@ File File::open_write_existing(const std::string& path) {
 
 File File::create_beside(const std::string& path, std::string& temp_path) {
   static std::atomic<unsigned> counter{0};
+  std::string stem = path;
+  const auto slash = path.find_last_of("/\\");
+  const std::string short_stem = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".quillfern";
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".%05x%03x", static_cast<unsigned>(GetCurrentProcessId() & 0xFFFFFu),
                   static_cast<unsigned>((counter++ + GetTickCount()) & 0xFFFu));
-    std::string name = path + suffix;
+    std::string name = stem + suffix;
     const int fd = hook_fails(SystemCall::create)
                        ? -1
                        : _open(name.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
@@ -197,9 +179,20 @@ File File::create_beside(const std::string& path, std::string& temp_path) {
       temp_path = name;
       return File(fd, name);
     }
+    // A name near the folder's limit has no room for the suffix.
+    if (errno == ENAMETOOLONG && stem != short_stem) {
+      stem = short_stem;
+      continue;
+    }
     if (errno != EEXIST) raise_file_error(errno, FileAccess::create, path);
   }
   raise_file_error(EEXIST, FileAccess::create, path);
+}
+
+File File::duplicate(int descriptor, const std::string& name) {
+  const int fd = _dup(descriptor);
+  if (fd < 0) raise_file_error(errno, FileAccess::write, name);
+  return File(fd, name);
 }
 
 FileInfo File::info() const {
@@ -264,6 +257,9 @@ void File::set_permissions(std::uint32_t permissions) {
   const int mode = (permissions & 0200) != 0 ? (_S_IREAD | _S_IWRITE) : _S_IREAD;
   if (hook_fails(SystemCall::chmod) || _chmod(path_.c_str(), mode) != 0) raise_file_error(errno, FileAccess::write, path_);
 }
+
+// Windows files have no owner and group that this layer keeps.
+void File::set_owner(std::uint32_t, std::uint32_t) noexcept {}
 
 void File::close() {
   if (handle_ < 0) return;
@@ -359,5 +355,10 @@ void HeldFile::remove() {
 }
 
 std::uint32_t new_file_permissions() noexcept { return 0666; }
+
+bool writable_by_user(const std::string&, const FileInfo& info) noexcept { return (info.permissions & 0222) != 0; }
+
+// MoveFileEx with MOVEFILE_WRITE_THROUGH has flushed the rename already.
+void sync_folder_of(const std::string&) noexcept {}
 
 }  // namespace quillfern::platform
