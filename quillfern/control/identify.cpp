@@ -311,6 +311,9 @@ void text_box_readings(std::string_view text, std::vector<Reading>& out, const I
 void cipher_text_readings(std::string_view text, std::vector<Reading>& out, const IdentifyOptions& options) {
   const auto& classes = text_classes();
   const std::size_t longest = std::min(options.max_password, text.size());
+  // Codes that are not letters or digits beyond this many make a reading
+  // implausible.
+  const std::size_t most_others = text.size() / 2;
   std::string whole;
   for (std::size_t length = 1; length <= longest; ++length) {
     // The password block holds every password code doubled.
@@ -319,27 +322,31 @@ void cipher_text_readings(std::string_view text, std::vector<Reading>& out, cons
     for (std::size_t j = 0; j < length; ++j) password[j] = static_cast<char>(static_cast<unsigned char>(text[j]) / 2);
     // Deciphered: the password, then the text. A negative difference would
     // stop DeCipherText early, so no such reading restores the whole text.
-    whole.resize(text.size());
+    // Only the codes that are priced or kept are written down.
+    const std::size_t written = std::min(text.size(), std::max(priced_codes, length + options.kept));
+    whole.resize(written);
     bool complete = true, text_codes = true;
-    std::size_t alnum = 0;
-    for (std::size_t n = 0, j = 0; n < text.size(); ++n, j = j + 1 == length ? 0 : j + 1) {
-      const int code = static_cast<unsigned char>(text[n]) - static_cast<unsigned char>(password[j]);
-      if (code < 0) {
-        complete = false;
-        break;
+    std::size_t others = 0;
+    for (std::size_t start = 0; start < text.size() && complete; start += length) {
+      const std::size_t end = std::min(text.size(), start + length);
+      for (std::size_t n = start; n < end; ++n) {
+        const int code = static_cast<unsigned char>(text[n]) - static_cast<unsigned char>(password[n - start]);
+        if (code < 0) {
+          complete = false;
+          break;
+        }
+        const std::uint8_t k = classes[static_cast<std::size_t>(code)];
+        text_codes = text_codes && k != 0;
+        others += k != 2;
+        if (n < written) whole[n] = static_cast<char>(code);
       }
-      const std::uint8_t k = classes[static_cast<std::size_t>(code)];
-      if (k == 0) {
-        text_codes = false;
-        if (!options.all) break;
-      }
-      alnum += k == 2;
-      whole[n] = static_cast<char>(code);
+      if (!options.all && (!text_codes || others > most_others)) break;
     }
-    if (!complete || (!text_codes && !options.all)) continue;
-    text_codes = text_codes && 2 * alnum >= text.size();
+    if (!complete || (!options.all && (!text_codes || others > most_others))) continue;
+    text_codes = text_codes && others <= most_others;
     Reading r = make_reading(ReadingKind::cipher_text, 0, std::string_view(whole).substr(length), options);
     r.password = std::move(password);
+    r.length = text.size() - length;
     price(r, std::string_view(whole).substr(0, priced_codes), text.size(), text_codes, 0.0);
     keep(out, std::move(r), options);
   }
