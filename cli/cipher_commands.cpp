@@ -2,6 +2,7 @@
 // silently: when the control's result would leave some out (a cut cipher
 // text, dropped text-box codes, a deciphering that stopped early), the
 // command writes nothing and exits 4 unless --allow-loss is given.
+#include <charconv>
 #include <cstdio>
 #include <span>
 
@@ -41,8 +42,34 @@ int fast_blow_fish(Context& context) {
   return exit_ok;
 }
 
+// textbox-decrypt --key-number K: the key number itself (as identify finds
+// it) in place of a password, since the cipher depends on nothing else.
+int text_box_by_key(Context& context, std::string_view value) {
+  for (const char* name : {"password-file", "password-fd", "password-env", "password-hex"}) {
+    if (context.args.has(name)) throw UsageError("--key-number takes the place of a password: give only one");
+  }
+  std::uint64_t key = 0;
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), key);
+  if (value.empty() || ec != std::errc{} || end != value.data() + value.size()) {
+    throw UsageError("--key-number takes a whole number of 0 or more, not '" + std::string(value) + "'");
+  }
+  const std::string input = context.read_text();
+  const ciphers::TextBoxResult result = ciphers::text_box_decrypt(input, key);
+  if (result.dropped != 0) {
+    const std::string why = "textbox-decrypt would drop " + std::to_string(result.dropped) + " of " +
+                            std::to_string(input.size()) + " characters, the first at position " +
+                            std::to_string(result.first_dropped) + " (code " +
+                            std::to_string(code_at(input, result.first_dropped)) + "): under key number " +
+                            std::to_string(key) + " their codes would leave 0..255";
+    if (!allow_loss(context, why)) return exit_loss;
+  }
+  context.write_text(result.text.value_or(std::string()));
+  return exit_ok;
+}
+
 template <bool crypt>
 int text_box(Context& context) {
+  if (const auto key = context.args.value("key-number"); !crypt && key) return text_box_by_key(context, *key);
   std::string password = context.password();
   const platform::WipeOnExit wipe_password(password);
   const std::string input = context.read_text();
@@ -160,8 +187,11 @@ std::vector<Command> cipher_commands() {
                   uses_text_io | uses_password | uses_loss, verbose, text_box<true>});
   rows.push_back({"textbox-decrypt", "TextBoxDeCrypt", "[FILE]",
                   "unscramble a text scrambled by textbox-crypt with the same password",
-                  "Give the same password as for textbox-crypt (not the key number).",
-                  uses_text_io | uses_password | uses_loss, verbose, text_box<false>});
+                  "Give the same password as for textbox-crypt (not the key number), or the "
+                  "key number itself with --key-number (identify finds it).",
+                  uses_text_io | uses_password | uses_loss,
+                  {verbose[0], {"key-number", 'k', "K", "use key number K instead of a password"}},
+                  text_box<false>});
   rows.push_back({"encipher", "EnCipherText", "[FILE]",
                   "encipher a text into a cipher text that carries its password",
                   "A password code plus its aligned code above 255 cuts the cipher text; then "

@@ -87,6 +87,8 @@ struct Context {
 [[nodiscard]] std::vector<Command> cipher_commands();
 [[nodiscard]] std::vector<Command> file_commands();
 [[nodiscard]] std::vector<Command> ui_commands();
+[[nodiscard]] std::vector<Command> rnd_commands();
+[[nodiscard]] std::vector<Command> identify_commands();
 
 // Runs the tool on its arguments (without the program name); returns the
 // exit status.

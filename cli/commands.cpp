@@ -21,7 +21,7 @@ namespace {
 std::vector<Command> build_table() {
   std::vector<Command> table;
   for (auto family : {control_commands, transform_commands, cipher_commands, file_commands,
-                      ui_commands}) {
+                      ui_commands, rnd_commands, identify_commands}) {
     for (Command& command : family()) table.push_back(std::move(command));
   }
   return table;

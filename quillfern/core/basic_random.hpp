@@ -59,6 +59,30 @@ class BasicRandom {
   // with 1 sets the middle bits to 0x3FF0.
   void reseed(double value) noexcept;
 
+  // The runtime's Rnd(argument). A positive argument (or a NaN) draws the
+  // next value, as draw() does; zero gives the last value again without
+  // advancing; a negative argument first sets the state from its own bits,
+  // state = (b + (b >> 24)) mod 2^24 with b the 32 bits of the single, and
+  // then draws once. Rnd without an argument is rnd(1).
+  float rnd(float argument) noexcept;
+
+  // Rnd(0): the value of the current state, state / 2^24.
+  [[nodiscard]] float last() const noexcept;
+
+  // The runtime's Randomize with an argument: the argument as a double,
+  // folded into the state's middle 16 bits as reseed() does. The runtime
+  // shifts the upper word h as a signed number, so for a negative argument
+  // the fold also sets bits 24 to 31 of its 32-bit state word; no draw ever
+  // sees them (every draw is taken mod 2^24), and this generator keeps 24
+  // bits only, so last() stays below 1 here.
+  void randomize(double value) noexcept;
+
+  // The runtime's Randomize without an argument. It reads the timer
+  // (seconds since midnight, a single) and folds the 32 bits of that single
+  // itself, not of a double, the same way. (Randomize Timer, with the
+  // timer as an argument, goes through the double: randomize(timer).)
+  void randomize_timer(float timer) noexcept;
+
   // Skips `count` draws.
   void skip(std::uint64_t count) noexcept;
 

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <fstream>
 #include <random>
+#include <sstream>
 
 #include "reference/file_cipher_reference.hpp"
 #include "support.hpp"
@@ -88,6 +92,114 @@ TEST(BasicRandom, ReseedKeepsTheLowByteAndTakesTheMiddleFromTheDouble) {
     slow.reseed(c.value);
     EXPECT_EQ(random.state(), c.expected) << c.value;
     EXPECT_EQ(slow.state, c.expected) << c.value;
+  }
+}
+
+// docs/rnd-vectors.txt, the vectors published for other implementations:
+// every call of every case, with the state after it and the value it
+// returns, through rnd(), randomize() and randomize_timer().
+TEST(BasicRandom, PublishedVectorsPass) {
+  const std::string path = std::string(QUILLFERN_TEST_DATA) + "/../../docs/rnd-vectors.txt";
+  std::ifstream in(path);
+  ASSERT_TRUE(in) << path;
+  BasicRandom random;
+  float timer = 0;
+  int line_number = 0, calls = 0;
+  std::string line;
+  while (std::getline(in, line)) {
+    ++line_number;
+    if (line.empty() || line.front() == '#') continue;
+    SCOPED_TRACE(path + ":" + std::to_string(line_number) + ": " + line);
+    std::istringstream words(line);
+    std::string word;
+    words >> word;
+    if (word == "new") {
+      std::string state;
+      random = BasicRandom(words >> state ? static_cast<std::uint32_t>(std::stoul(state, nullptr, 16)) : BasicRandom::start_state);
+      continue;
+    }
+    if (word == "timer") {
+      words >> timer;
+      continue;
+    }
+    std::string argument, arrow;
+    words >> argument;
+    if (argument == "=>") {
+      arrow = argument;
+      argument.clear();
+    } else {
+      words >> arrow;
+    }
+    ASSERT_EQ(arrow, "=>");
+    std::string state_text, value_text;
+    words >> state_text >> value_text;
+    std::optional<float> value;
+    if (word == "rnd") {
+      value = random.rnd(argument.empty() ? 1.0f : std::stof(argument));
+    } else if (word == "randomize" && argument.empty()) {
+      random.randomize_timer(timer);
+    } else if (word == "randomize" && argument == "timer") {
+      random.randomize(static_cast<double>(timer));
+    } else if (word == "randomize") {
+      random.randomize(std::stod(argument));
+    } else {
+      FAIL() << "unknown call";
+    }
+    ++calls;
+    EXPECT_EQ(random.state(), std::stoul(state_text, nullptr, 16));
+    ASSERT_EQ(value.has_value(), !value_text.empty());
+    if (value) {
+      EXPECT_EQ(*value, std::stof(value_text));
+      EXPECT_EQ(*value, random.last());
+    }
+  }
+  EXPECT_GE(calls, 40);
+}
+
+TEST(BasicRandom, RndDrawsRepeatsOrReseedsBySign) {
+  const unsigned seed = test::test_seed();
+  SCOPED_TRACE("QUILLFERN_TEST_SEED=" + std::to_string(seed));
+  std::mt19937 gen(seed);
+  std::uniform_real_distribution<float> positive(1e-30f, 1e30f);
+  for (int round = 0; round < 1000; ++round) {
+    const std::uint32_t start = gen() & 0xFFFFFFu;
+    BasicRandom rnd(start), plain(start);
+    EXPECT_EQ(rnd.rnd(positive(gen)), plain.draw());
+    EXPECT_EQ(rnd.state(), plain.state());
+    const float last = rnd.last();
+    EXPECT_EQ(rnd.rnd(0.0f), last);
+    EXPECT_EQ(rnd.rnd(-0.0f), last);
+    EXPECT_EQ(rnd.state(), plain.state()) << "Rnd(0) does not advance";
+    // A negative argument sets the state from its own bits alone.
+    const float negative = -positive(gen);
+    const auto bits = std::bit_cast<std::uint32_t>(negative);
+    BasicRandom other(gen() & 0xFFFFFFu), expected((bits + (bits >> 24)) & 0xFFFFFFu);
+    const float value = rnd.rnd(negative);
+    EXPECT_EQ(value, other.rnd(negative));
+    EXPECT_EQ(value, expected.draw());
+    EXPECT_LT(rnd.last(), 1.0f);
+  }
+}
+
+TEST(BasicRandom, RandomizeFoldsTheDoubleAndTheTimerFoldsTheSingle) {
+  const unsigned seed = test::test_seed();
+  SCOPED_TRACE("QUILLFERN_TEST_SEED=" + std::to_string(seed));
+  std::mt19937_64 gen(seed);
+  for (int round = 0; round < 1000; ++round) {
+    const std::uint32_t start = static_cast<std::uint32_t>(gen()) & 0xFFFFFFu;
+    // Any finite double, of either sign and any size: only its upper word counts.
+    double value = std::bit_cast<double>(gen());
+    if (!std::isfinite(value)) value = -0.0;
+    BasicRandom randomized(start), reseeded(start);
+    randomized.randomize(value);
+    reseeded.reseed(value);
+    EXPECT_EQ(randomized.state(), reseeded.state()) << value;
+    EXPECT_EQ(randomized.state() & 0xFFu, start & 0xFFu);
+    const auto timer = static_cast<float>(static_cast<double>(gen() % 8640000) / 100.0);
+    const auto word = std::bit_cast<std::uint32_t>(timer);
+    BasicRandom clock(start);
+    clock.randomize_timer(timer);
+    EXPECT_EQ(clock.state(), (((word & 0xFFFFu) ^ (word >> 16)) << 8 | (start & 0xFFu)) & 0xFFFFFFu) << timer;
   }
 }
 
