@@ -67,8 +67,7 @@ class FileError(Error, OSError):
         return Error.__str__(self)
 
     def __reduce__(self):
-        return (FileError._of(self.errno),
-                (self.number, self.description, self.detail, self.errno, self.filename, self.strerror))
+        return (_file_error, (self.number, self.description, self.detail, self.errno, self.filename, self.strerror))
 
     _classes = {}
 
@@ -88,6 +87,10 @@ class FileError(Error, OSError):
         return cls
 
 
+def _file_error(number, description, detail, code, filename, strerror):
+    return FileError._of(code)(number, description, detail, code, filename, strerror)
+
+
 def _error(number, description, detail):
     """The exception for a numbered error raised by the library."""
     if number not in FILE_ERROR_NUMBERS:
@@ -98,7 +101,7 @@ def _error(number, description, detail):
     if code is None:
         filename, message = None, None
         code = _ERRNO_OF_NUMBER.get(number)
-    return FileError._of(code)(number, description, detail, code, filename, message)
+    return _file_error(number, description, detail, code, filename, message)
 
 
 class Refused(Exception):
