@@ -64,9 +64,10 @@ python_env=(PYTHONPATH="$build/python" PYTHONDONTWRITEBYTECODE=1 QUILLFERN_PIP_B
 pytest_args=()
 if [ "$mode" = sanitize ]; then
   # The extension carries the sanitizers and the interpreter does not: their
-  # runtime goes in first. Python's own allocations are not ours to check
-  # for leaks; the pip install test builds a release wheel and is left out.
-  python_env+=(LD_PRELOAD="$(g++ -print-file-name=libasan.so)" PYTHONMALLOC=malloc
+  # runtime goes in first, with the C++ runtime whose throw it intercepts.
+  # Python's own allocations are not ours to check for leaks; the pip
+  # install test builds a release wheel and is left out.
+  python_env+=(LD_PRELOAD="$(g++ -print-file-name=libasan.so):$(g++ -print-file-name=libstdc++.so)" PYTHONMALLOC=malloc
                ASAN_OPTIONS=detect_leaks=0:abort_on_error=1)
   pytest_args=(-m "not install")
 fi

@@ -353,7 +353,8 @@ struct Parameters<std::tuple<A...>> {
 // ---- registration -------------------------------------------------------------
 
 // A module function `name(params..., *, encoding='cp1252')` running
-// `function`. `names` has one entry per parameter of `function`.
+// `function` (without `encoding` when it takes no text). `names` has one
+// entry per parameter of `function`.
 template <typename F, std::size_t N>
 void def_function(py::module_& module, const char* name, const char* const (&names)[N], const char* doc,
                   F function) {
@@ -363,16 +364,31 @@ void def_function(py::module_& module, const char* name, const char* const (&nam
   static_assert(P::keyword_only_last());
   std::array<const char*, N> kept;
   std::copy(std::begin(names), std::end(names), kept.begin());
-  auto entry = [&]<typename... A>(std::tuple<A...>*) {
-    return [function, kept](typename ArgumentOf<A>::python_type... arguments, py::handle encoding) {
-      Call call(Encoding::parse(encoding));
-      F target = function;
-      return Invoker<typename Signature<F>::result, A...>::run(call, kept.data(), target, arguments...);
-    };
+  const auto define = [&](auto entry, bool with_encoding, auto... extra) {
+    const std::string doc_text = P::signature(name, false, names, with_encoding, doc);
+    std::apply([&](auto... annotation) { module.def(name, entry, annotation..., doc_text.c_str()); },
+               P::annotations(names, extra...));
+  };
+  [&]<typename... A>(std::tuple<A...>*) {
+    using R = typename Signature<F>::result;
+    if constexpr ((std::is_same_v<std::remove_cvref_t<A>, std::string_view> || ...)) {
+      define(
+          [function, kept](typename ArgumentOf<A>::python_type... arguments, py::handle encoding) {
+            Call call(Encoding::parse(encoding));
+            F target = function;
+            return Invoker<R, A...>::run(call, kept.data(), target, arguments...);
+          },
+          true, py::arg_v("encoding", "cp1252", "'cp1252'"));
+    } else {
+      define(
+          [function, kept](typename ArgumentOf<A>::python_type... arguments) {
+            Call call(Encoding{});
+            F target = function;
+            return Invoker<R, A...>::run(call, kept.data(), target, arguments...);
+          },
+          false);
+    }
   }(static_cast<Arguments*>(nullptr));
-  const std::string doc_text = P::signature(name, false, names, true, doc);
-  std::apply([&](auto... annotation) { module.def(name, entry, annotation..., doc_text.c_str()); },
-             P::annotations(names, py::arg_v("encoding", "cp1252", "'cp1252'")));
 }
 
 // A method of the class of `Self`, which offers Encryption& control(),
