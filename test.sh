@@ -22,13 +22,26 @@ if [ "$mode" = windows ]; then
   exec "$root/windows/test.sh"
 fi
 
-"$root/scripts/deps.sh" build fuzz ui
+"$root/scripts/deps.sh" build fuzz ui python
 build="$root/build/$mode"
 args=(-DCMAKE_BUILD_TYPE=Release)
 [ "$mode" = sanitize ] && args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLFERN_SANITIZE=ON -DQUILLFERN_BENCH=OFF)
 [ "$mode" = thread ] && args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLFERN_TSAN=ON -DQUILLFERN_BENCH=OFF)
+# The Python extension is built for the interpreter that runs its tests:
+# the first python3 with pytest and Hypothesis (Debian's are for
+# /usr/bin/python3, which may not be the python3 on PATH).
+python=""
+for candidate in python3 /usr/bin/python3; do
+  if command -v "$candidate" >/dev/null && "$candidate" -c 'import pytest, hypothesis' 2>/dev/null; then
+    python=$(command -v "$candidate")
+    break
+  fi
+done
+[ -n "$python" ] && args+=("-DPython_EXECUTABLE=$python")
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja "${args[@]}"
+elif [ -n "$python" ] && ! grep -q "^Python_EXECUTABLE:[A-Z]*=$python\$" "$build/CMakeCache.txt"; then
+  cmake "$build" "-DPython_EXECUTABLE=$python"
 fi
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -41,3 +54,22 @@ if [ "$mode" = thread ]; then
 fi
 cmake --build "$build" -j "$jobs"
 ctest --test-dir "$build" --output-on-failure -j "$jobs"
+
+# The Python package, from the build tree: pytest over python/tests.
+if [ -z "$python" ] || [ ! -d "$build/python/quillfern" ]; then
+  echo "quillfern: no Python tests: no python3 with pytest and Hypothesis, or no pybind11 (scripts/deps.sh python)" >&2
+  exit 1
+fi
+python_env=(PYTHONPATH="$build/python" PYTHONDONTWRITEBYTECODE=1 QUILLFERN_PIP_BUILD_DIR="$build/pip")
+pytest_args=()
+if [ "$mode" = sanitize ]; then
+  # The extension carries the sanitizers and the interpreter does not: their
+  # runtime goes in first, with the C++ runtime whose throw it intercepts.
+  # Python's own allocations are not ours to check for leaks; the pip
+  # install test builds a release wheel and is left out.
+  python_env+=(LD_PRELOAD="$(g++ -print-file-name=libasan.so):$(g++ -print-file-name=libstdc++.so)" PYTHONMALLOC=malloc
+               ASAN_OPTIONS=detect_leaks=0:abort_on_error=1)
+  pytest_args=(-m "not install")
+fi
+echo "quillfern: Python tests with $python"
+env "${python_env[@]}" "$python" -m pytest -p no:cacheprovider -q "${pytest_args[@]}" "$root/python/tests"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are absent.
-# Usage: scripts/deps.sh [GROUP...]   groups: build (default), fuzz, bench, ui, windows
+# Usage: scripts/deps.sh [GROUP...]   groups: build (default), fuzz, bench, ui, python, windows
 # (build includes wamerican: the identify test reads its word list)
 set -euo pipefail
 
@@ -10,6 +10,7 @@ packages_for() {
     fuzz) echo "clang libclang-rt-14-dev" ;;
     bench) echo "bc xxd coreutils hyperfine" ;;
     ui) echo "tmux xvfb libfltk1.3-dev x11-apps xdotool imagemagick" ;;
+    python) echo "python3 python3-dev pybind11-dev python3-pytest python3-hypothesis python3-venv python3-pip" ;;
     windows) echo "g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine64" ;;
     *) echo "scripts/deps.sh: unknown group $1" >&2; exit 2 ;;
   esac
