@@ -15,6 +15,7 @@
 #include "cli/notices.hpp"
 #include "cli/options.hpp"
 #include "quillfern/control/error.hpp"
+#include "quillfern/control/interface.hpp"
 #include "quillfern/platform/codepage.hpp"
 
 namespace quillfern::cli {
@@ -42,7 +43,10 @@ struct Context;
 
 struct Command {
   std::string_view name;        // kebab-case command name
-  std::string_view published;   // the control's operation name, or empty
+  // The control's operation the command carries out, a row of the table of
+  // operations (operation_of<&Encryption::convert>()), or none; its
+  // published name names the command too.
+  const Operation* operation = nullptr;
   std::string_view synopsis;    // arguments after the command name
   std::string_view summary;     // one line for the command list
   std::string_view description; // a paragraph for --help, may be empty
