@@ -1,4 +1,4 @@
-' The text operations of quillfern.dll called from a script host: every
+' The operations of quillfern.dll called from a script host: every
 ' argument is a script variable, passed by reference, and outputs come back
 ' in those variables. Reads the case file written with the Linux library
 ' (see cases.hpp for its format), compares every result, output argument,
@@ -66,22 +66,48 @@ Function ReadLog()
   End If
 End Function
 
-Dim textOperations
-textOperations = " Enabled EncryptPassword DecryptPassword convert DeConvert EasyCryptEnCode " & _
-  "EasyCryptDeCode PowerEncryption FastBlowFish SeedEncryption TextBoxCrypt TextBoxDeCrypt " & _
-  "DeCipherText EnCipherText "
+' The statement that calls a case's operation, from its name, its kind
+' (method, get or put, the row of the table of operations it calls) and
+' its argument count: every argument is an element of a(), which the script
+' engine passes by reference, and a method's result, if any, goes to r.
+Function CallStatement(name, kind, argc)
+  Dim i, list
+  list = ""
+  For i = 0 To argc - 1
+    If i > 0 Then list = list & ", "
+    list = list & "a(" & i & ")"
+  Next
+  Select Case kind
+    Case "get" : CallStatement = "r = control." & name
+    Case "put" : CallStatement = "control." & name & " = a(0)"
+    Case Else : CallStatement = "r = control." & name & "(" & list & ")"
+  End Select
+End Function
+
+' The cases of the file operations need their files in place: the client
+' runs those; the script runs every other case.
+Function UsesFiles(t, argc)
+  Dim at
+  at = 3 + argc
+  UsesFiles = CInt(t(at)) > 0
+  If UsesFiles Then Exit Function
+  at = at + 1 + 2 + argc
+  at = at + 1 + CInt(t(at))
+  UsesFiles = CInt(t(at)) > 0
+End Function
 
 Sub RunCase(line, index)
-  Dim t, name, argc, at, i, a(2), errorToken, resultToken, r, number, description
+  Dim t, name, kind, argc, at, i, a(2), errorToken, resultToken, r, number, description
   Dim label, expectedError, parts, messages, count
   t = Split(line, " ")
   name = t(0)
-  If InStr(textOperations, " " & name & " ") = 0 Then Exit Sub
-  argc = CInt(t(1))
+  kind = t(1)
+  argc = CInt(t(2))
+  If UsesFiles(t, argc) Then Exit Sub
   For i = 0 To argc - 1
-    a(i) = Decode(t(2 + i))
+    a(i) = Decode(t(3 + i))
   Next
-  at = 2 + argc
+  at = 3 + argc
   at = at + 1 + CInt(t(at))
   errorToken = t(at)
   resultToken = t(at + 1)
@@ -91,27 +117,7 @@ Sub RunCase(line, index)
   r = Empty
   On Error Resume Next
   Err.Clear
-  Select Case name
-    Case "Enabled"
-      If argc = 0 Then
-        r = control.Enabled
-      Else
-        control.Enabled = a(0)
-      End If
-    Case "EncryptPassword" : control.EncryptPassword a(0), a(1), a(2)
-    Case "DecryptPassword" : control.DecryptPassword a(0), a(1), a(2)
-    Case "convert" : control.convert a(0), a(1)
-    Case "DeConvert" : control.DeConvert a(0), a(1)
-    Case "EasyCryptEnCode" : control.EasyCryptEnCode a(0), a(1)
-    Case "EasyCryptDeCode" : control.EasyCryptDeCode a(0), a(1)
-    Case "PowerEncryption" : r = control.PowerEncryption(a(0))
-    Case "FastBlowFish" : control.FastBlowFish a(0), a(1), a(2)
-    Case "SeedEncryption" : r = control.SeedEncryption(a(0), a(1))
-    Case "TextBoxCrypt" : r = control.TextBoxCrypt(a(0), a(1))
-    Case "TextBoxDeCrypt" : r = control.TextBoxDeCrypt(a(0), a(1))
-    Case "DeCipherText" : r = control.DeCipherText(a(0), a(1))
-    Case "EnCipherText" : r = control.EnCipherText(a(0), a(1))
-  End Select
+  Execute CallStatement(name, kind, argc)
   number = Err.Number
   description = Err.Description
   Err.Clear

@@ -155,6 +155,11 @@ int main() {
     }
     Case c;
     c.name = input.name;
+    // The row that invoke() calls for this name and argument count.
+    const quillfern::Operation* named = quillfern::find_operation(input.name);
+    if (named != nullptr && named->kind != quillfern::InvokeKind::method) {
+      c.kind = input.args.empty() ? quillfern::InvokeKind::property_get : quillfern::InvokeKind::property_put;
+    }
     c.args = input.args;
     c.files_before = input.files_before;
     std::vector<Variant> args = input.args;
