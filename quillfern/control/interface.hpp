@@ -28,7 +28,7 @@ inline constexpr std::array operations = numbered(std::array{
     method<&Encryption::DeConvert>("DeConvert", 0x60030008, "InPutString", out("OutPut")),
     method<&Encryption::EasyCryptEnCode>("EasyCryptEnCode", 0x60030009, "InPutString", out("OutPut")),
     method<&Encryption::EasyCryptDeCode>("EasyCryptDeCode", 0x6003000a, "InPutString", out("OutPut")),
-    method<&Encryption::EncodeDecodeFile>("EncodeDecodeFile", 0x6003000b, "InputFile", "OutputFile", "Password"),
+    method<&Encryption::EncodeDecodeFile>("EncodeDecodeFile", 0x6003000b, file_name("InputFile"), file_name("OutputFile"), "Password"),
     method<&Encryption::PowerEncryption>("PowerEncryption", 0x6003000c, "InPutString"),
     method<&Encryption::FastBlowFish>("FastBlowFish", 0x6003000e, "InPutString", out("OutPut"), "Password"),
     method<&Encryption::SeedEncryption>("SeedEncryption", 0x6003000f, "InPutString", "SeedPassword"),
@@ -36,7 +36,7 @@ inline constexpr std::array operations = numbered(std::array{
     method<&Encryption::TextBoxDeCrypt>("TextBoxDeCrypt", 0x60030011, "InPutText", in_out("Password")),
     method<&Encryption::DeCipherText>("DeCipherText", 0x60030012, "CipherString", "Password"),
     method<&Encryption::EnCipherText>("EnCipherText", 0x60030013, "CipherInString", "Password"),
-    method<&Encryption::WipeFileClean>("WipeFileClean", 0x60030014, "FileName"),
+    method<&Encryption::WipeFileClean>("WipeFileClean", 0x60030014, file_name("FileName")),
 });
 // clang-format on
 

@@ -43,6 +43,7 @@ struct Parameter {
   std::string_view name;  // published name, exact case
   ValueType type = ValueType::none;
   Direction direction = Direction::in;
+  bool file = false;  // a text that names a file the operation opens
 
   // True for the parameters whose value reaches the caller after a call.
   [[nodiscard]] constexpr bool written() const noexcept {
@@ -220,8 +221,10 @@ Variant call(const Operation& operation, Encryption& control, std::span<Variant>
 struct Name {
   std::string_view name;
   std::optional<Direction> direction;
+  bool file = false;
   constexpr Name(const char* plain) : name(plain) {}  // NOLINT: a plain name reads as one
   constexpr Name(std::string_view written, Direction how) : name(written), direction(how) {}
+  constexpr Name(std::string_view file_name, bool names_file) : name(file_name), file(names_file) {}
 };
 
 template <typename A>
@@ -229,10 +232,12 @@ constexpr Parameter parameter(const Name& given) {
   using Argument = ArgumentOf<A>;
   if constexpr (Argument::written) {
     if (!given.direction) throw "a reference the operation writes is named with out() or in_out()";
-    return Parameter{given.name, Argument::type, *given.direction};
+    return Parameter{given.name, Argument::type, *given.direction, false};
   } else {
     if (given.direction) throw "only a reference the operation writes is out or in-out";
-    return Parameter{given.name, Argument::type, Argument::by_value ? Direction::by_value : Direction::in};
+    if (given.file && Argument::type != ValueType::text) throw "a file is named by a text";
+    return Parameter{given.name, Argument::type,
+                     Argument::by_value ? Direction::by_value : Direction::in, given.file};
   }
 }
 
@@ -263,6 +268,8 @@ consteval Operation row(InvokeKind kind, std::string_view name, DispId dispid, N
 
 // The rows of the table, one line each:
 //   method<&Encryption::convert>("convert", 0x60030007, "InPutString", out("OutPut"))
+// A plain name is a parameter the operation only reads; out(), in_out()
+// and file_name() say more about one.
 template <auto Method, typename... Names>
 consteval Operation method(std::string_view name, DispId dispid, Names... names) {
   return table::row<Method>(InvokeKind::method, name, dispid, names...);
@@ -277,6 +284,8 @@ consteval Operation property_put(std::string_view name, DispId dispid, Names... 
 }
 consteval table::Name out(std::string_view name) { return {name, Direction::out}; }
 consteval table::Name in_out(std::string_view name) { return {name, Direction::in_out}; }
+// A text parameter that names a file, which a binding may take as a path.
+consteval table::Name file_name(std::string_view name) { return {name, true}; }
 
 // One of several member functions of the same name, by its signature:
 // member<bool() const noexcept>(&Encryption::Enabled).
