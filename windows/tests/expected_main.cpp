@@ -1,8 +1,11 @@
 // Writes the case file of the Windows client: every case run through the
 // library built for the machine at hand (Linux), with its result, its
-// arguments afterwards, the messages it showed and the files it left.
+// arguments afterwards, the messages it showed and the files it left. The
+// cases are those below (the property, round trips, files, random texts)
+// and every case of the vector files.
 // Usage: quillfern_expected > cases.txt   (run in an empty folder: the
 // file cases create and remove their files there)
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +15,7 @@
 
 #include "quillfern/control/dispatcher.hpp"
 #include "quillfern/control/error.hpp"
+#include "tests/vectors.hpp"
 #include "windows/tests/cases.hpp"
 
 namespace {
@@ -126,6 +130,44 @@ std::vector<Input> inputs(unsigned seed) {
   return list;
 }
 
+// Every case of the vector files (tests/data) whose section is an
+// operation, with its arguments taken by published parameter names, as the
+// generic vector test takes them. Cases that name files or need another
+// code page than the host's are left to the cases above and to the Linux
+// tests.
+std::vector<Input> vector_inputs() {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(QUILLFERN_TEST_DATA)) {
+    if (entry.path().extension() == ".vec") files.push_back(entry.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  std::vector<Input> list;
+  for (const std::string& file : files) {
+    for (const quillfern::test::VectorCase& c : quillfern::test::load_vectors(file)) {
+      const quillfern::Operation* op = quillfern::find_operation(c.section);
+      if (op == nullptr || op->kind != quillfern::InvokeKind::method || op->name != c.section) continue;
+      if (c.has("CodePage") && c.at("CodePage") != "cp1252") continue;
+      const auto params = op->params();
+      if (std::any_of(params.begin(), params.end(), [](const quillfern::Parameter& p) { return p.file; })) {
+        continue;
+      }
+      Input input{c.section, {}, {}, {}};
+      for (const quillfern::Parameter& p : params) {
+        const std::string name(p.name);
+        if (p.direction == quillfern::Direction::out) {
+          input.args.push_back(text("prior"));
+        } else if (p.type == quillfern::ValueType::byte) {
+          input.args.push_back(byte(static_cast<int>(c.number(name))));
+        } else {
+          input.args.push_back(text(c.at(name)));
+        }
+      }
+      list.push_back(std::move(input));
+    }
+  }
+  return list;
+}
+
 }  // namespace
 
 int main() {
@@ -139,7 +181,9 @@ int main() {
   std::cout << "# Cases for quillfern.dll with the answers of the Linux library; seed " << seed
             << "\n";
   Case previous;
-  for (Input& input : inputs(seed)) {
+  std::vector<Input> all = inputs(seed);
+  for (Input& input : vector_inputs()) all.push_back(std::move(input));
+  for (Input& input : all) {
     switch (input.chain) {
       case Input::Chain::none: break;
       case Input::Chain::result:
