@@ -12,13 +12,18 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <utility>
 
 #include "quillfern/control/operation.hpp"
 
 namespace quillfern {
 
+// The rows as written, each of its own type (table::Row<&Encryption::X>),
+// and the operations they make, numbered in order.
 // clang-format off
-inline constexpr std::array operations = numbered(std::array{
+inline constexpr std::tuple operation_rows{
     property_get<member<bool() const noexcept>(&Encryption::Enabled)>("Enabled", 0x68030000),
     property_put<member<void(bool)>(&Encryption::Enabled)>("Enabled", 0x68030000, "Enabled"),
     method<&Encryption::About>("About", 0x60030004),
@@ -37,8 +42,10 @@ inline constexpr std::array operations = numbered(std::array{
     method<&Encryption::DeCipherText>("DeCipherText", 0x60030012, "CipherString", "Password"),
     method<&Encryption::EnCipherText>("EnCipherText", 0x60030013, "CipherInString", "Password"),
     method<&Encryption::WipeFileClean>("WipeFileClean", 0x60030014, file_name("FileName")),
-});
+};
 // clang-format on
+
+inline constexpr std::array operations = numbered(operation_rows);
 
 // How many operations the interface has.
 inline constexpr std::size_t operation_count = operations.size();
@@ -49,10 +56,11 @@ inline constexpr std::size_t operation_count = operations.size();
 // operation_of<&Encryption::convert>().name is "convert".
 template <auto Method>
 [[nodiscard]] consteval const Operation& operation_of() {
-  for (const Operation& operation : operations) {
-    if (operation.method == &table::method_tag<Method>) return operation;
-  }
-  throw "no row of the table of operations calls this member function";
+  using Rows = std::remove_cvref_t<decltype(operation_rows)>;
+  constexpr std::size_t at =
+      table::index_of_row<Method, Rows>(std::make_index_sequence<std::tuple_size_v<Rows>>());
+  static_assert(at < operation_count, "no row of the table of operations calls this member function");
+  return operations[at];
 }
 
 // Operations found by published name, compared without regard to case as

@@ -70,7 +70,6 @@ struct Operation {
   std::size_t parameter_count = 0;
   ValueType result = ValueType::none;
   OperationCall call = nullptr;
-  const void* method = nullptr;  // identifies the member function; see operation_of
 
   [[nodiscard]] constexpr std::span<const Parameter> params() const noexcept {
     return std::span<const Parameter>(parameters).first(parameter_count);
@@ -177,10 +176,6 @@ struct MemberOf<R (Encryption::*)(A...) const noexcept> : MemberOf<R (Encryption
 template <auto Method, std::size_t I>
 using ArgumentAt = ArgumentOf<std::tuple_element_t<I, typename MemberOf<decltype(Method)>::Arguments>>;
 
-// One object per member function, whose address names it in a row.
-template <auto Method>
-inline constexpr char method_tag = 0;
-
 // The one call of every row: convert, call, then write back.
 template <auto Method, std::size_t... I>
 Variant call(const Operation& operation, Encryption& control, std::span<Variant> args,
@@ -222,7 +217,7 @@ struct Name {
   std::string_view name;
   std::optional<Direction> direction;
   bool file = false;
-  constexpr Name(const char* plain) : name(plain) {}  // NOLINT: a plain name reads as one
+  constexpr Name(const char* plain) : name(plain) {}  // implicit: a row lists plain names as they are
   constexpr Name(std::string_view written, Direction how) : name(written), direction(how) {}
   constexpr Name(std::string_view file_name, bool names_file) : name(file_name), file(names_file) {}
 };
@@ -241,8 +236,15 @@ constexpr Parameter parameter(const Name& given) {
   }
 }
 
+// A row as it is written: the operation of the member function `Method`,
+// whose type names the member so that operation_of can find it.
+template <auto Method>
+struct Row {
+  Operation operation;
+};
+
 template <auto Method, typename... Names>
-consteval Operation row(InvokeKind kind, std::string_view name, DispId dispid, Names... names) {
+consteval Row<Method> row(InvokeKind kind, std::string_view name, DispId dispid, Names... names) {
   using Member = MemberOf<decltype(Method)>;
   static_assert(sizeof...(Names) == std::tuple_size_v<typename Member::Arguments>,
                 "a row names every parameter of its member function");
@@ -260,8 +262,15 @@ consteval Operation row(InvokeKind kind, std::string_view name, DispId dispid, N
   }(std::make_index_sequence<sizeof...(Names)>());
   operation.result = ResultOf<typename Member::Result>::type;
   operation.call = &call<Method>;
-  operation.method = &method_tag<Method>;
-  return operation;
+  return Row<Method>{operation};
+}
+
+// The position of the row of `Method` among `Rows`; their count when none.
+template <auto Method, typename Rows, std::size_t... I>
+consteval std::size_t index_of_row(std::index_sequence<I...>) {
+  std::size_t found = sizeof...(I);
+  ((found = std::is_same_v<std::tuple_element_t<I, Rows>, Row<Method>> ? I : found), ...);
+  return found;
 }
 
 }  // namespace table
@@ -271,15 +280,15 @@ consteval Operation row(InvokeKind kind, std::string_view name, DispId dispid, N
 // A plain name is a parameter the operation only reads; out(), in_out()
 // and file_name() say more about one.
 template <auto Method, typename... Names>
-consteval Operation method(std::string_view name, DispId dispid, Names... names) {
+consteval table::Row<Method> method(std::string_view name, DispId dispid, Names... names) {
   return table::row<Method>(InvokeKind::method, name, dispid, names...);
 }
 template <auto Method, typename... Names>
-consteval Operation property_get(std::string_view name, DispId dispid, Names... names) {
+consteval table::Row<Method> property_get(std::string_view name, DispId dispid, Names... names) {
   return table::row<Method>(InvokeKind::property_get, name, dispid, names...);
 }
 template <auto Method, typename... Names>
-consteval Operation property_put(std::string_view name, DispId dispid, Names... names) {
+consteval table::Row<Method> property_put(std::string_view name, DispId dispid, Names... names) {
   return table::row<Method>(InvokeKind::property_put, name, dispid, names...);
 }
 consteval table::Name out(std::string_view name) { return {name, Direction::out}; }
@@ -294,11 +303,13 @@ consteval Signature Encryption::*member(Signature Encryption::*pointer) {
   return pointer;
 }
 
-// Numbers the rows in their order.
-template <std::size_t N>
-consteval std::array<Operation, N> numbered(std::array<Operation, N> rows) {
-  for (std::size_t i = 0; i < N; ++i) rows[i].order = static_cast<int>(i + 1);
-  return rows;
+// The operations of the rows, numbered in their order.
+template <typename... Rows>
+consteval std::array<Operation, sizeof...(Rows)> numbered(const std::tuple<Rows...>& rows) {
+  std::array<Operation, sizeof...(Rows)> out = std::apply(
+      [](const auto&... row) { return std::array<Operation, sizeof...(Rows)>{row.operation...}; }, rows);
+  for (std::size_t i = 0; i < out.size(); ++i) out[i].order = static_cast<int>(i + 1);
+  return out;
 }
 
 }  // namespace quillfern
