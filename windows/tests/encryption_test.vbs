@@ -6,6 +6,10 @@
 ' any mismatch. Errors are checked through Err explicitly: an unhandled
 ' error would not reach the exit status.
 '
+' Every case is called through CallOperation, which quillfern_expected
+' --script writes from the table of operations and windows/test.sh appends
+' to this file before running it.
+'
 ' Usage: cscript //nologo encryption_test.vbs CASES
 ' QUILLFERN_MESSAGE_LOG must name the message log the control writes to.
 Option Explicit
@@ -66,24 +70,6 @@ Function ReadLog()
   End If
 End Function
 
-' The statement that calls a case's operation, from its name, its kind
-' (method, get or put, the row of the table of operations it calls) and
-' its argument count: every argument is an element of a(), which the script
-' engine passes by reference, and a method's result, if any, goes to r.
-Function CallStatement(name, kind, argc)
-  Dim i, list
-  list = ""
-  For i = 0 To argc - 1
-    If i > 0 Then list = list & ", "
-    list = list & "a(" & i & ")"
-  Next
-  Select Case kind
-    Case "get" : CallStatement = "r = control." & name
-    Case "put" : CallStatement = "control." & name & " = a(0)"
-    Case Else : CallStatement = "r = control." & name & "(" & list & ")"
-  End Select
-End Function
-
 ' The cases of the file operations need their files in place: the client
 ' runs those; the script runs every other case.
 Function UsesFiles(t, argc)
@@ -117,7 +103,7 @@ Sub RunCase(line, index)
   r = Empty
   On Error Resume Next
   Err.Clear
-  Execute CallStatement(name, kind, argc)
+  r = CallOperation(name, kind, a)
   number = Err.Number
   description = Err.Description
   Err.Clear

@@ -5,6 +5,7 @@
 // and every case of the vector files.
 // Usage: quillfern_expected > cases.txt   (run in an empty folder: the
 // file cases create and remove their files there)
+//        quillfern_expected --script > calls.vbs   (the script test's calls)
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -170,7 +171,45 @@ std::vector<Input> vector_inputs() {
 
 }  // namespace
 
-int main() {
+// The script test's one call of every operation, written from the table
+// of operations as a VBScript function (the script host has no way to call
+// a method named at run time): each row is called with the elements of the
+// array a(), which the script engine passes by reference, so that out and
+// in-out parameters come back in them.
+void write_script_calls() {
+  std::cout << "' Written by quillfern_expected --script from the table of operations.\n"
+               "Function CallOperation(name, kind, a)\n"
+               "  CallOperation = Empty\n"
+               "  Select Case name & \" \" & kind\n";
+  for (const quillfern::Operation& op : quillfern::interface_table()) {
+    const std::string name(op.name);
+    std::string arguments;
+    for (std::size_t i = 0; i < op.parameter_count; ++i) {
+      arguments += (i == 0 ? "a(" : ", a(") + std::to_string(i) + ")";
+    }
+    switch (op.kind) {
+      case quillfern::InvokeKind::property_get:
+        std::cout << "    Case \"" << name << " get\" : CallOperation = control." << name << "\n";
+        break;
+      case quillfern::InvokeKind::property_put:
+        std::cout << "    Case \"" << name << " put\" : control." << name << " = a(0)\n";
+        break;
+      case quillfern::InvokeKind::method:
+        std::cout << "    Case \"" << name << " method\" : CallOperation = control." << name << "("
+                  << arguments << ")\n";
+        break;
+    }
+  }
+  std::cout << "    Case Else : Err.Raise 438\n"
+               "  End Select\n"
+               "End Function\n";
+}
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::string_view(argv[1]) == "--script") {
+    write_script_calls();
+    return 0;
+  }
   unsigned seed = 20261207u;
   if (const char* env = std::getenv("QUILLFERN_TEST_SEED")) seed = static_cast<unsigned>(std::strtoul(env, nullptr, 10));
   std::cerr << "quillfern_expected: seed " << seed << " (QUILLFERN_TEST_SEED)\n";
