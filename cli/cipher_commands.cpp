@@ -174,36 +174,36 @@ std::vector<Command> cipher_commands() {
   const std::vector<Option> verbose{
       {"verbose", 'v', "", "print the key number on standard error"}};
   std::vector<Command> rows;
-  rows.push_back({"fastblowfish", "FastBlowFish", "[FILE]",
+  rows.push_back({"fastblowfish", &operation_of<&Encryption::FastBlowFish>(), "[FILE]",
                   "encipher or decipher with FastBlowFish (the same command both ways)",
                   "The result has the input's length. Every position whose result is code 0 "
                   "shows \"ERROR Zero!\" (see --notices); the result is written all the same.",
                   uses_text_io | uses_password | uses_notices, {}, fast_blow_fish});
-  rows.push_back({"textbox-crypt", "TextBoxCrypt", "[FILE]",
+  rows.push_back({"textbox-crypt", &operation_of<&Encryption::TextBoxCrypt>(), "[FILE]",
                   "scramble a text under the key number of a password",
                   "The key number is the password's code sum divided by 60. A code that would "
                   "leave 0..255 is dropped by the control; then nothing is written (exit 4) "
                   "unless --allow-loss is given.",
                   uses_text_io | uses_password | uses_loss, verbose, text_box<true>});
-  rows.push_back({"textbox-decrypt", "TextBoxDeCrypt", "[FILE]",
+  rows.push_back({"textbox-decrypt", &operation_of<&Encryption::TextBoxDeCrypt>(), "[FILE]",
                   "unscramble a text scrambled by textbox-crypt with the same password",
                   "Give the same password as for textbox-crypt (not the key number), or the "
                   "key number itself with --key-number (identify finds it).",
                   uses_text_io | uses_password | uses_loss,
                   {verbose[0], {"key-number", 'k', "K", "use key number K instead of a password"}},
                   text_box<false>});
-  rows.push_back({"encipher", "EnCipherText", "[FILE]",
+  rows.push_back({"encipher", &operation_of<&Encryption::EnCipherText>(), "[FILE]",
                   "encipher a text into a cipher text that carries its password",
                   "A password code plus its aligned code above 255 cuts the cipher text; then "
                   "nothing is written (exit 4) unless --allow-loss is given. An empty password "
                   "is refused (exit 3).",
                   uses_text_io | uses_password | uses_loss | uses_notices, {}, encipher});
-  rows.push_back({"decipher", "DeCipherText", "[FILE]",
+  rows.push_back({"decipher", &operation_of<&Encryption::DeCipherText>(), "[FILE]",
                   "decipher a cipher text made by encipher, checking its password",
                   "A cipher text that does not decipher to the password followed by the text "
                   "is refused with \"Access Denied\" (exit 3, no output).",
                   uses_text_io | uses_password | uses_loss | uses_notices, {}, decipher});
-  rows.push_back({"tables", "", "",
+  rows.push_back({"tables", nullptr, "",
                   "print the eight FastBlowFish key tables, one line each, in hexadecimal", "",
                   uses_nothing, {}, print_tables});
   return rows;

@@ -15,8 +15,9 @@
 #include "cli/messages.hpp"
 #include "cli/notices.hpp"
 #include "cli/options.hpp"
-#include "quillfern/core/error.hpp"
+#include "quillfern/control/interface.hpp"
 #include "quillfern/core/codepage.hpp"
+#include "quillfern/core/error.hpp"
 
 namespace quillfern::cli {
 
@@ -43,7 +44,10 @@ struct Context;
 
 struct Command {
   std::string_view name;        // kebab-case command name
-  std::string_view published;   // the control's operation name, or empty
+  // The control's operation the command carries out, a row of the table of
+  // operations (operation_of<&Encryption::convert>()), or none; its
+  // published name names the command too.
+  const Operation* operation = nullptr;
   std::string_view synopsis;    // arguments after the command name
   std::string_view summary;     // one line for the command list
   std::string_view description; // a paragraph for --help, may be empty

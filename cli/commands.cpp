@@ -79,8 +79,8 @@ std::string command_help(const Command& command) {
   std::string text = "usage: quillfern " + std::string(command.name);
   if (!command.synopsis.empty()) text += " " + std::string(command.synopsis);
   text += "\n\n" + std::string(command.summary) + "\n";
-  if (!command.published.empty()) {
-    text += "The control's operation: " + std::string(command.published) + ".\n";
+  if (command.operation != nullptr) {
+    text += "The control's operation: " + std::string(command.operation->name) + ".\n";
   }
   if (!command.description.empty()) text += "\n" + wrap(command.description, 76);
   text += "\noptions:\n";
@@ -137,7 +137,8 @@ std::span<const Command> commands() {
 
 const Command* find_command(std::string_view name) {
   for (const Command& command : commands()) {
-    if (command.name == name || (!command.published.empty() && ascii::equal_ignoring_case(command.published, name))) {
+    if (command.name == name ||
+        (command.operation != nullptr && ascii::equal_ignoring_case(command.operation->name, name))) {
       return &command;
     }
   }

@@ -51,7 +51,7 @@ int list_interface(Context&) {
 
 std::vector<Command> control_commands() {
   std::vector<Command> rows;
-  rows.push_back({"interface", "", "", "list the control's operations with their dispatch ids",
+  rows.push_back({"interface", nullptr, "", "list the control's operations with their dispatch ids",
                   "", uses_nothing, {}, list_interface});
   return rows;
 }

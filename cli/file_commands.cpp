@@ -145,7 +145,7 @@ std::vector<Command> file_commands() {
   const Option quiet{"quiet", 'q', "", "no progress bar"};
   std::vector<Command> rows;
   rows.push_back(
-      {"file-code", "EncodeDecodeFile", "INPUT OUTPUT",
+      {"file-code", &operation_of<&Encryption::EncodeDecodeFile>(), "INPUT OUTPUT",
        "encode or decode a file under a password (the same operation)",
        "Every byte is exclusive-ored with a key byte of the runtime's generator, seeded from the\n"
        "password. Each run starts the generator at its start state, as a new process would, so a\n"
@@ -159,7 +159,7 @@ std::vector<Command> file_commands() {
         {"force", 'f', "", "replace OUTPUT even when it is read-only"},
         quiet},
        file_code});
-  rows.push_back({"wipe", "WipeFileClean", "FILE...",
+  rows.push_back({"wipe", &operation_of<&Encryption::WipeFileClean>(), "FILE...",
                   "overwrite files with X, then spaces, and delete them",
                   "Each file is overwritten to the next whole 4096-byte block past its end, first\n"
                   "with 'X' and then with spaces, each pass flushed to the device, and deleted.\n"

@@ -180,7 +180,7 @@ int identify_command(Context& context) {
 std::vector<Command> identify_commands() {
   std::vector<Command> rows;
   rows.push_back(
-      {"identify", "", "[FILE]",
+      {"identify", nullptr, "[FILE]",
        "guess which operation and key made a stored text, best reading first",
        "Tries every reading that restores the whole text: a hexadecimal text of convert (an "
        "even number of digits 0-9 and A-F), a scrambled password (every Number whose "

@@ -322,7 +322,7 @@ int rnd_command(Context& context) {
 std::vector<Command> rnd_commands() {
   std::vector<Command> rows;
   rows.push_back(
-      {"rnd", "", "[SCRIPT...]",
+      {"rnd", nullptr, "[SCRIPT...]",
        "run the classic runtime's Rnd and Randomize, one value per draw",
        "The script is a list of calls separated by ';' or line breaks, from the arguments "
        "(joined by spaces; quote it, or put -- before it, when it holds negative numbers) "

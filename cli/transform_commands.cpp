@@ -185,34 +185,34 @@ std::vector<Command> transform_commands() {
   const std::vector<Option> number{
       {"number", 'n', "N", "the one-byte key, 0 to 255 (only 0 to 10 accept any text)"}};
   std::vector<Command> rows;
-  rows.push_back({"encrypt-password", "EncryptPassword", "--number N [FILE]",
+  rows.push_back({"encrypt-password", &operation_of<&Encryption::EncryptPassword>(), "--number N [FILE]",
                   "scramble a password under a one-byte key",
                   "At most 254 characters; keys 11 to 255 fail with error 5 on any text.",
                   uses_text_io, number, password_command<&Encryption::EncryptPassword>});
-  rows.push_back({"decrypt-password", "DecryptPassword", "--number N [FILE]",
+  rows.push_back({"decrypt-password", &operation_of<&Encryption::DecryptPassword>(), "--number N [FILE]",
                   "restore a password scrambled with the same key", "", uses_text_io, number,
                   password_command<&Encryption::DecryptPassword>});
-  rows.push_back({"convert", "convert", "[FILE]", "write every code as two upper-case hex digits",
+  rows.push_back({"convert", &operation_of<&Encryption::convert>(), "[FILE]", "write every code as two upper-case hex digits",
                   "Any length; the text streams through in bounded memory (with --encoding too).", uses_text_io, {},
                   convert_command});
-  rows.push_back({"deconvert", "DeConvert", "[FILE]", "read pairs of hex digits back into codes",
+  rows.push_back({"deconvert", &operation_of<&Encryption::DeConvert>(), "[FILE]", "read pairs of hex digits back into codes",
                   "Never fails: a pair is read as the number \"&H\" followed by it (a pair that "
                   "does not start with a digit gives code 0, a bad second character gives the "
                   "first digit's value, blanks, tabs and line feeds are skipped, a lone last "
                   "digit gives its own value). Line breaks are not removed first.",
                   uses_text_io, {}, deconvert_command});
-  rows.push_back({"easy-encode", "EasyCryptEnCode", "[FILE]", "raise every code by one",
+  rows.push_back({"easy-encode", &operation_of<&Encryption::EasyCryptEnCode>(), "[FILE]", "raise every code by one",
                   "At most 32766 characters (error 6); code 255 fails with error 5.", uses_text_io,
                   {}, shift_command<&Encryption::EasyCryptEnCode>});
-  rows.push_back({"easy-decode", "EasyCryptDeCode", "[FILE]", "lower every code by one",
+  rows.push_back({"easy-decode", &operation_of<&Encryption::EasyCryptDeCode>(), "[FILE]", "lower every code by one",
                   "At most 32766 characters (error 6); code 0 fails with error 5.", uses_text_io,
                   {}, shift_command<&Encryption::EasyCryptDeCode>});
-  rows.push_back({"seed", "SeedEncryption", "(--seed-file F | --seed-hex HEX | --seed-env VAR) [FILE]",
+  rows.push_back({"seed", &operation_of<&Encryption::SeedEncryption>(), "(--seed-file F | --seed-hex HEX | --seed-env VAR) [FILE]",
                   "exclusive-or a text with a seed at least as long (its own inverse)",
                   "At most 32766 characters (error 6); a seed shorter than the text fails with "
                   "error 5.",
                   uses_text_io | uses_seed, {}, seed_command});
-  rows.push_back({"power", "PowerEncryption", "[--codepage NAME] [FILE]",
+  rows.push_back({"power", &operation_of<&Encryption::PowerEncryption>(), "[--codepage NAME] [FILE]",
                   "scramble a text one way (no inverse)",
                   "At most 255 characters (256 to 32767 fail with error 5, longer with error 6). "
                   "The text is upper-cased first, as the host's code page does.",

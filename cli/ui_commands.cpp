@@ -99,7 +99,7 @@ int open_link_command(Context& context) {
 
 std::vector<Command> ui_commands() {
   std::vector<Command> rows;
-  rows.push_back({"about", "About", "[--window]", "show the About window",
+  rows.push_back({"about", &operation_of<&Encryption::About>(), "[--window]", "show the About window",
                   "Draws the About window over the whole terminal: any key, a click on the\n"
                   "frame or on OK closes it, a click on the web address opens it. With\n"
                   "--window it opens as a desktop window instead. When standard output is\n"
@@ -107,7 +107,7 @@ std::vector<Command> ui_commands() {
                   uses_nothing,
                   {{"window", 'w', "", "open a desktop window (needs a display)"}},
                   about_command});
-  rows.push_back({"open-link", "", "TARGET [--show N] [--dir FOLDER]",
+  rows.push_back({"open-link", nullptr, "TARGET [--show N] [--dir FOLDER]",
                   "open a web address or a document with its associated program",
                   "Runs xdg-open (or $BROWSER for http and https addresses) without a\n"
                   "shell. A failed launch prints 'Warning: Error jumping to/launching:TARGET'\n"

@@ -8,6 +8,7 @@
 #include "quillfern/ciphers/textbox.hpp"
 #include "quillfern/control/dispatcher.hpp"
 #include "quillfern/control/encryption.hpp"
+#include "quillfern/control/identify.hpp"
 #include "quillfern/core/error.hpp"
 #include "quillfern/core/identity.hpp"
 #include "quillfern/control/interface.hpp"

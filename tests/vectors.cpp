@@ -29,6 +29,11 @@ const std::string& VectorCase::at(const std::string& key) const {
   return it->second;
 }
 
+bool VectorCase::is_empty_variant(const std::string& key) const {
+  auto it = raw.find(key);
+  return it != raw.end() && it->second == "Empty";
+}
+
 long VectorCase::number(const std::string& key) const { return std::stol(at(key)); }
 
 bool register_vector_runner(const std::string& section, VectorRunner runner) {
@@ -117,6 +122,7 @@ std::vector<VectorCase> load_vectors(const std::string& path) {
     std::string value = trim(line.substr(eq + 1));
     // Numbers and words stay as written; texts and hex are decoded.
     current.values[key] = (key == "Error" || key == "Number") ? value : decode_value(value);
+    current.raw[key] = value;
   }
   flush();
   return cases;

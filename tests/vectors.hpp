@@ -1,18 +1,29 @@
 // Known-answer vectors in plain-text files under tests/data, read by one
-// generic test. A file holds sections, each naming the operation its cases
-// run through, and cases made of `Key = value` lines separated by blank
-// lines:
+// generic test (vectors_test.cpp). A file holds sections, each naming the
+// operation its cases run through, and cases made of `Key = value` lines
+// separated by blank lines. A section named after an operation of the
+// table of operations is keyed by that operation's published parameter
+// names:
 //
 //   # where these vectors come from
 //   [EncryptPassword]
 //   Number = 5
-//   In = "Secret1"        (a quoted text with \xHH escapes, or)
-//   In = 536563726574     (bare hexadecimal codes)
-//   Out = ...
-//   Error = 6             (instead of Out, for a case that must fail)
+//   DecryptedPassword = "Secret1"    (a quoted text with \xHH escapes, or)
+//   DecryptedPassword = 536563726574 (bare hexadecimal codes)
+//   OutPut = ...                     (an out parameter after the call)
+//   Error = 6                        (instead of the outputs, for a case that must fail)
 //
-// Each operation registers a runner with QF_VECTOR_RUNNER; a section
-// without a runner fails the test.
+// `Result = ...` is the operation's result (`Result = Empty` for the empty
+// variant), `NAME after = ...` an in-out parameter after the call, and for
+// a parameter that names a file, `NAME = ...` is the file's content before
+// the call and `NAME after = ...` its content after it. Other keys belong
+// to the host (CodePage, the generator's State before and End after) or to
+// the checks of the operation's family (Zeros, Box, Dropped, ...).
+//
+// The generic test runs every case of an operation through invoke() and
+// through the quillfern tool; a family registers the checks of its plain
+// functions for a section with QF_VECTOR_RUNNER. A section with neither an
+// operation nor a runner fails the test.
 #pragma once
 
 #include <functional>
@@ -27,8 +38,11 @@ struct VectorCase {
   int line = 0;
   std::string section;
   std::map<std::string, std::string> values;  // already decoded to codes
+  std::map<std::string, std::string> raw;     // as written
 
   [[nodiscard]] bool has(const std::string& key) const { return values.count(key) != 0; }
+  // True for `KEY = Empty`: the empty variant, not a text.
+  [[nodiscard]] bool is_empty_variant(const std::string& key) const;
   [[nodiscard]] const std::string& at(const std::string& key) const;
   [[nodiscard]] long number(const std::string& key) const;
 };

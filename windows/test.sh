@@ -99,6 +99,9 @@ cp "$dll64" "$client" "$work/run/"
 cp "$dll32" "$work/run/quillfern32.dll"
 cd "$work/run"
 "$root/build/windows-expected/quillfern_expected" >cases.txt
+# The script test with its calls of the operations, written from the table.
+{ cat "$root/windows/tests/encryption_test.vbs"; "$root/build/windows-expected/quillfern_expected" --script; } \
+  >encryption_test.vbs
 dll_w=$(winepath -w "$work/run/quillfern.dll")
 dll32_w=$(winepath -w "$work/run/quillfern32.dll")
 
@@ -146,7 +149,7 @@ fi
 
 say "VBScript under cscript"
 export QUILLFERN_MESSAGE_LOG=qf_messages.log
-if output=$(wine cscript //nologo "$(winepath -w "$root/windows/tests/encryption_test.vbs")" cases.txt 2>&1); then
+if output=$(wine cscript //nologo "$(winepath -w "$work/run/encryption_test.vbs")" cases.txt 2>&1); then
   pass
   tr -d '\r' <<<"$output" | sed 's/^/  /'
 else

@@ -1,6 +1,5 @@
 #include "quillfern/control/dispatcher.hpp"
 
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -61,30 +60,6 @@ std::string format_double(double value) {
   return buffer;
 }
 
-// The value of an argument for a parameter, converted to the parameter's type.
-struct Converted {
-  std::string text;
-  std::uint8_t byte = 0;
-  bool boolean = false;
-};
-
-Converted convert_argument(const Parameter& parameter, const Variant& value) {
-  Converted out;
-  switch (parameter.type) {
-    case ValueType::text: out.text = to_text(value); break;
-    case ValueType::byte: out.byte = to_byte(value); break;
-    case ValueType::boolean: out.boolean = to_bool(value); break;
-    case ValueType::variant:
-    case ValueType::none: break;
-  }
-  return out;
-}
-
-Variant from_optional(std::optional<std::string> value) {
-  if (!value) return Empty{};
-  return Variant(std::move(*value));
-}
-
 }  // namespace
 
 std::string to_text(const Variant& value) {
@@ -124,53 +99,7 @@ Variant invoke(Encryption& control, DispId dispid, InvokeKind kind, std::span<Va
     if (kind == InvokeKind::property_get) operation = find_operation(dispid, InvokeKind::method);
     if (operation == nullptr) throw Error(ErrorNumber::no_such_member);
   }
-  const auto params = operation->params();
-  if (args.size() != params.size()) throw Error(ErrorNumber::wrong_arguments);
-
-  // Convert every argument first: a conversion failure changes nothing.
-  std::array<Converted, 3> a{};
-  for (std::size_t i = 0; i < params.size(); ++i) a[i] = convert_argument(params[i], args[i]);
-
-  // Every output goes to a local first and reaches the caller's argument
-  // only once the operation has succeeded.
-  std::string out;
-  using namespace dispids;
-  switch (operation->dispid) {
-    case Enabled:
-      if (operation->kind == InvokeKind::property_get) return Bool{control.Enabled()};
-      control.Enabled(a[0].boolean);
-      return Empty{};
-    case About: control.About(); return Empty{};
-    case EncryptPassword: control.EncryptPassword(a[0].byte, a[1].text, out); break;
-    case DecryptPassword: control.DecryptPassword(a[0].byte, a[1].text, out); break;
-    case convert: control.convert(a[0].text, out); break;
-    case DeConvert: control.DeConvert(a[0].text, out); break;
-    case EasyCryptEnCode: control.EasyCryptEnCode(a[0].text, out); break;
-    case EasyCryptDeCode: control.EasyCryptDeCode(a[0].text, out); break;
-    case EncodeDecodeFile:
-      control.EncodeDecodeFile(a[0].text, a[1].text, a[2].text);
-      return Empty{};
-    case PowerEncryption: return control.PowerEncryption(a[0].text);
-    case FastBlowFish: control.FastBlowFish(a[0].text, out, a[2].text); break;
-    case SeedEncryption: return control.SeedEncryption(a[0].text, a[1].text);
-    case TextBoxCrypt:
-    case TextBoxDeCrypt: {
-      std::optional<std::string> result = operation->dispid == TextBoxCrypt
-                                              ? control.TextBoxCrypt(a[0].text, a[1].text)
-                                              : control.TextBoxDeCrypt(a[0].text, a[1].text);
-      args[1] = std::move(a[1].text);  // the key number written back into Password
-      return from_optional(std::move(result));
-    }
-    case DeCipherText: return control.DeCipherText(a[0].text, a[1].text);
-    case EnCipherText: return control.EnCipherText(a[0].text, a[1].text);
-    case WipeFileClean: control.WipeFileClean(a[0].text); return Empty{};
-    default: throw Error(ErrorNumber::no_such_member);
-  }
-  // The operations that reach here set their one out parameter, OutPut.
-  for (std::size_t i = 0; i < params.size(); ++i) {
-    if (params[i].direction == Direction::out) args[i] = std::move(out);
-  }
-  return Empty{};
+  return operation->invoke(control, args);
 }
 
 Variant invoke(Encryption& control, std::string_view name, std::span<Variant> args) {

@@ -1,7 +1,9 @@
 // Late-bound calls into the control, as a dispatch interface serves them:
 // find a dispatch id by name, then invoke it with variant arguments passed
 // by reference. Arguments come in published order; out and in-out
-// parameters are written back only when the call succeeds.
+// parameters are written back only when the call succeeds. Both functions
+// find a row of the table of operations and call it; the conversions of the
+// arguments (to_text, to_byte, to_bool) are the table's (operation.hpp).
 #pragma once
 
 #include <span>
@@ -24,11 +26,5 @@ Variant invoke(Encryption& control, DispId dispid, InvokeKind kind, std::span<Va
 // The same, by published name (case-insensitive). A name of a property
 // invokes the read with no arguments and the write with one.
 Variant invoke(Encryption& control, std::string_view name, std::span<Variant> args);
-
-// The argument conversions the dispatcher applies, as the host's own
-// conversion of a variant to the parameter's type does.
-[[nodiscard]] std::string to_text(const Variant& value);
-[[nodiscard]] std::uint8_t to_byte(const Variant& value);
-[[nodiscard]] bool to_bool(const Variant& value);
 
 }  // namespace quillfern

@@ -1,71 +1,71 @@
-// The interface table of _Encryption: its 18 operations in their published
-// order, with dispatch ids, parameters and results. The dispatcher, the
-// `interface` listing of the command line and its help all read this table.
+// The table of operations of _Encryption: one row per operation of the
+// published interface, in its published order, each made from the member
+// function of Encryption that carries it out (operation.hpp). Every way in
+// reads this table and has no list of operations of its own: the
+// dispatcher (invoke), the `interface` listing and the command names of the
+// quillfern tool, the Windows object's methods and its IDispatch::Invoke,
+// and the table-driven tests (the type library's source, the dispatcher,
+// the vector files, the Windows client and script test).
 #pragma once
 
 #include <array>
-#include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+#include "quillfern/control/operation.hpp"
 
 namespace quillfern {
 
-using DispId = std::int32_t;
-
-// The published dispatch ids of _Encryption.
-namespace dispids {
-inline constexpr DispId Enabled = 0x68030000;
-inline constexpr DispId About = 0x60030004;
-inline constexpr DispId EncryptPassword = 0x60030005;
-inline constexpr DispId DecryptPassword = 0x60030006;
-inline constexpr DispId convert = 0x60030007;
-inline constexpr DispId DeConvert = 0x60030008;
-inline constexpr DispId EasyCryptEnCode = 0x60030009;
-inline constexpr DispId EasyCryptDeCode = 0x6003000a;
-inline constexpr DispId EncodeDecodeFile = 0x6003000b;
-inline constexpr DispId PowerEncryption = 0x6003000c;
-inline constexpr DispId FastBlowFish = 0x6003000e;
-inline constexpr DispId SeedEncryption = 0x6003000f;
-inline constexpr DispId TextBoxCrypt = 0x60030010;
-inline constexpr DispId TextBoxDeCrypt = 0x60030011;
-inline constexpr DispId DeCipherText = 0x60030012;
-inline constexpr DispId EnCipherText = 0x60030013;
-inline constexpr DispId WipeFileClean = 0x60030014;
-}  // namespace dispids
-
-enum class ValueType { none, boolean, byte, text, variant };
-enum class Direction { in, out, in_out, by_value };
-enum class InvokeKind { method, property_get, property_put };
-
-struct Parameter {
-  std::string_view name;
-  ValueType type;
-  Direction direction;
+// The rows as written, each of its own type (table::Row<&Encryption::X>),
+// and the operations they make, numbered in order.
+// clang-format off
+inline constexpr std::tuple operation_rows{
+    property_get<member<bool() const noexcept>(&Encryption::Enabled)>("Enabled", 0x68030000),
+    property_put<member<void(bool)>(&Encryption::Enabled)>("Enabled", 0x68030000, "Enabled"),
+    method<&Encryption::About>("About", 0x60030004),
+    method<&Encryption::EncryptPassword>("EncryptPassword", 0x60030005, "Number", "DecryptedPassword", out("OutPut")),
+    method<&Encryption::DecryptPassword>("DecryptPassword", 0x60030006, "Number", "EncryptedPassword", out("OutPut")),
+    method<&Encryption::convert>("convert", 0x60030007, "InPutString", out("OutPut")),
+    method<&Encryption::DeConvert>("DeConvert", 0x60030008, "InPutString", out("OutPut")),
+    method<&Encryption::EasyCryptEnCode>("EasyCryptEnCode", 0x60030009, "InPutString", out("OutPut")),
+    method<&Encryption::EasyCryptDeCode>("EasyCryptDeCode", 0x6003000a, "InPutString", out("OutPut")),
+    method<&Encryption::EncodeDecodeFile>("EncodeDecodeFile", 0x6003000b, file_name("InputFile"), file_name("OutputFile"), "Password"),
+    method<&Encryption::PowerEncryption>("PowerEncryption", 0x6003000c, "InPutString"),
+    method<&Encryption::FastBlowFish>("FastBlowFish", 0x6003000e, "InPutString", out("OutPut"), "Password"),
+    method<&Encryption::SeedEncryption>("SeedEncryption", 0x6003000f, "InPutString", "SeedPassword"),
+    method<&Encryption::TextBoxCrypt>("TextBoxCrypt", 0x60030010, "InPutText", in_out("Password")),
+    method<&Encryption::TextBoxDeCrypt>("TextBoxDeCrypt", 0x60030011, "InPutText", in_out("Password")),
+    method<&Encryption::DeCipherText>("DeCipherText", 0x60030012, "CipherString", "Password"),
+    method<&Encryption::EnCipherText>("EnCipherText", 0x60030013, "CipherInString", "Password"),
+    method<&Encryption::WipeFileClean>("WipeFileClean", 0x60030014, file_name("FileName")),
 };
+// clang-format on
 
-struct Operation {
-  int order;                       // 1-based position in the table of operations
-  std::string_view name;           // published name, exact case
-  InvokeKind kind;
-  DispId dispid;
-  std::array<Parameter, 3> parameters;
-  std::size_t parameter_count;
-  ValueType result;
-  std::string_view summary;
+inline constexpr std::array operations = numbered(operation_rows);
 
-  [[nodiscard]] std::span<const Parameter> params() const noexcept {
-    return std::span<const Parameter>(parameters).first(parameter_count);
-  }
-};
+// How many operations the interface has.
+inline constexpr std::size_t operation_count = operations.size();
 
-// The table of operations of _Encryption, in order.
-[[nodiscard]] std::span<const Operation> interface_table() noexcept;
+[[nodiscard]] constexpr std::span<const Operation> interface_table() noexcept { return operations; }
+
+// The row of a member function of Encryption, found while compiling:
+// operation_of<&Encryption::convert>().name is "convert".
+template <auto Method>
+[[nodiscard]] consteval const Operation& operation_of() {
+  using Rows = std::remove_cvref_t<decltype(operation_rows)>;
+  constexpr std::size_t at =
+      table::index_of_row<Method, Rows>(std::make_index_sequence<std::tuple_size_v<Rows>>());
+  static_assert(at < operation_count, "no row of the table of operations calls this member function");
+  return operations[at];
+}
 
 // Operations found by published name, compared without regard to case as
-// the platform's name lookup does. Enabled has two entries (read, write);
-// the first one is returned.
+// the platform's name lookup does. Enabled has two rows (read, write); the
+// first one is returned.
 [[nodiscard]] const Operation* find_operation(std::string_view name) noexcept;
 [[nodiscard]] const Operation* find_operation(DispId dispid, InvokeKind kind) noexcept;
 

@@ -25,9 +25,9 @@ void run_cipher_text_vector(bool encipher, const test::VectorCase& c) {
   testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
-  const std::string& in = c.at("In");
+  const std::string& in = c.at(encipher ? "CipherInString" : "CipherString");
   const std::string& password = c.at("Password");
-  EXPECT_EQ(encipher ? control.EnCipherText(in, password) : control.DeCipherText(in, password), c.at("Out"));
+  EXPECT_EQ(encipher ? control.EnCipherText(in, password) : control.DeCipherText(in, password), c.at("Result"));
   if (c.has("Box")) {
     ASSERT_EQ(box.messages().size(), 1u);
     EXPECT_EQ(box.messages()[0], (platform::Message{c.at("Box"), 12, "Oldvane"}));

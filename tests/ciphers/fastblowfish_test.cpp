@@ -40,16 +40,16 @@ std::vector<std::size_t> numbers(const std::string& text) {
 // Through the control: the output and one "ERROR Zero!" box per zero result.
 QF_VECTOR_RUNNER("FastBlowFish", [](const test::VectorCase& c) {
   const std::vector<std::size_t> zeros = numbers(c.at("Zeros"));
-  EXPECT_EQ(run(c.at("In"), c.at("Password")).zeros, zeros);
+  EXPECT_EQ(run(c.at("InPutString"), c.at("Password")).zeros, zeros);
   testing::RecordingMessageBox box;
   platform::Host host(box);
   Encryption control(host);
   std::string out = "before";
-  control.FastBlowFish(c.at("In"), out, c.at("Password"));
-  EXPECT_EQ(out, c.at("Out"));
+  control.FastBlowFish(c.at("InPutString"), out, c.at("Password"));
+  EXPECT_EQ(out, c.at("OutPut"));
   EXPECT_EQ(box.messages().size(), zeros.size());
   // The step-by-step reference agrees with the file.
-  EXPECT_EQ(reference::fast_blow_fish(c.at("In"), c.at("Password")).output, c.at("Out"));
+  EXPECT_EQ(reference::fast_blow_fish(c.at("InPutString"), c.at("Password")).output, c.at("OutPut"));
 });
 
 std::vector<std::string> passwords_for(unsigned seed) {

@@ -24,16 +24,16 @@ void run_text_box_vector(bool crypt, const test::VectorCase& c) {
   Encryption control(host);
   std::string password = c.at("Password");
   const std::optional<std::string> result =
-      crypt ? control.TextBoxCrypt(c.at("In"), password) : control.TextBoxDeCrypt(c.at("In"), password);
-  EXPECT_EQ(password, c.at("Key"));
-  if (c.has("Variant")) {
+      crypt ? control.TextBoxCrypt(c.at("InPutText"), password) : control.TextBoxDeCrypt(c.at("InPutText"), password);
+  EXPECT_EQ(password, c.at("Password after"));
+  if (c.is_empty_variant("Result")) {
     EXPECT_FALSE(result.has_value());
   } else {
     ASSERT_TRUE(result.has_value());
-    EXPECT_EQ(*result, c.at("Out"));
+    EXPECT_EQ(*result, c.at("Result"));
   }
   const auto key = text_box_key(c.at("Password"));
-  const auto plain = crypt ? text_box_crypt(c.at("In"), key) : text_box_decrypt(c.at("In"), key);
+  const auto plain = crypt ? text_box_crypt(c.at("InPutText"), key) : text_box_decrypt(c.at("InPutText"), key);
   EXPECT_EQ(plain.dropped, static_cast<std::size_t>(std::stoul(c.at("Dropped"))));
   EXPECT_TRUE(box.messages().empty());
 }

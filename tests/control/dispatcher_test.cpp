@@ -17,9 +17,8 @@ struct Dispatcher : ::testing::Test {
   Encryption control{host, &container};
 };
 
-TEST(InterfaceTable, ListsTheEighteenOperationsInPublishedOrder) {
+TEST(InterfaceTable, ListsThePublishedOperationsInPublishedOrder) {
   const auto table = interface_table();
-  ASSERT_EQ(table.size(), 18u);
   const char* names[] = {"Enabled", "Enabled", "About", "EncryptPassword", "DecryptPassword",
                          "convert", "DeConvert", "EasyCryptEnCode", "EasyCryptDeCode",
                          "EncodeDecodeFile", "PowerEncryption", "FastBlowFish", "SeedEncryption",
@@ -28,6 +27,8 @@ TEST(InterfaceTable, ListsTheEighteenOperationsInPublishedOrder) {
   const DispId ids[] = {0x68030000, 0x68030000, 0x60030004, 0x60030005, 0x60030006, 0x60030007,
                         0x60030008, 0x60030009, 0x6003000a, 0x6003000b, 0x6003000c, 0x6003000e,
                         0x6003000f, 0x60030010, 0x60030011, 0x60030012, 0x60030013, 0x60030014};
+  static_assert(std::size(names) == std::size(ids));
+  ASSERT_EQ(table.size(), std::size(names));
   for (std::size_t i = 0; i < table.size(); ++i) {
     EXPECT_EQ(table[i].order, static_cast<int>(i + 1));
     EXPECT_EQ(table[i].name, names[i]);
@@ -45,6 +46,22 @@ TEST(InterfaceTable, ListsTheEighteenOperationsInPublishedOrder) {
     }
   }
   EXPECT_EQ(in_out, (std::set<std::string_view>{"TextBoxCrypt", "TextBoxDeCrypt"}));
+}
+
+TEST(InterfaceTable, RowsAreFoundByTheirMemberFunctionWhileCompiling) {
+  static_assert(operation_of<&Encryption::convert>().name == "convert");
+  static_assert(operation_of<&Encryption::TextBoxCrypt>().parameters[1].direction == Direction::in_out);
+  static_assert(operation_of<member<void(bool)>(&Encryption::Enabled)>().kind == InvokeKind::property_put);
+  static_assert(operation_of<&Encryption::WipeFileClean>().order == static_cast<int>(operation_count));
+  // Types and results come from the member functions' signatures.
+  constexpr const Operation& encrypt = operation_of<&Encryption::EncryptPassword>();
+  static_assert(encrypt.parameters[0].type == ValueType::byte && encrypt.result == ValueType::none);
+  static_assert(operation_of<&Encryption::TextBoxDeCrypt>().result == ValueType::variant);
+  static_assert(operation_of<&Encryption::SeedEncryption>().result == ValueType::text);
+  for (const Operation& op : interface_table()) {
+    EXPECT_EQ(find_operation(op.dispid, op.kind), &op) << op.name;
+    EXPECT_EQ(find_dispid(op.name), op.dispid) << op.name;
+  }
 }
 
 TEST(InterfaceTable, FindsDispatchIdsByNameWithoutRegardToCase) {
@@ -120,6 +137,47 @@ TEST_F(Dispatcher, ReadsAndWritesEnabled) {
   EXPECT_FALSE(control.Enabled());
   EXPECT_EQ(container.changed, std::vector<std::string>{"Enabled"});
   EXPECT_EQ(invoke(control, 0x68030000, InvokeKind::property_get, none), Variant(Bool{false}));
+}
+
+// Every row, called with empty texts (file names that name no file) and the
+// key 5: a call that fails changes no argument; one that succeeds leaves
+// every in parameter as it was and writes a text into every out and in-out
+// parameter. A wrong number of arguments is 450 with nothing changed.
+TEST_F(Dispatcher, EveryRowWritesBackOnlyOnSuccessAndChecksItsArgumentCount) {
+  for (const Operation& op : interface_table()) {
+    SCOPED_TRACE(std::string(op.name));
+    std::vector<Variant> args;
+    for (const Parameter& p : op.params()) {
+      if (p.written()) {
+        args.emplace_back(std::int16_t{7});  // not a text: a written parameter becomes one
+      } else if (p.type == ValueType::byte) {
+        args.emplace_back(std::uint8_t{5});
+      } else if (p.type == ValueType::boolean) {
+        args.emplace_back(Bool{true});
+      } else {
+        args.emplace_back(std::string());
+      }
+    }
+    const std::vector<Variant> before = args;
+    bool succeeded = true;
+    try {
+      (void)invoke(control, op.dispid, op.kind, args);
+    } catch (const Error&) {
+      succeeded = false;
+    }
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      if (succeeded && op.parameters[i].written()) {
+        EXPECT_TRUE(std::holds_alternative<std::string>(args[i])) << op.parameters[i].name;
+      } else {
+        EXPECT_EQ(args[i], before[i]) << op.parameters[i].name;
+      }
+    }
+    for (std::size_t count : {op.parameter_count + 1, op.parameter_count == 0 ? 2 : op.parameter_count - 1}) {
+      std::vector<Variant> wrong(count, Variant(std::string("x")));
+      EXPECT_QF_ERROR((void)op.invoke(control, wrong), ErrorNumber::wrong_arguments);
+      EXPECT_EQ(wrong, std::vector<Variant>(count, Variant(std::string("x"))));
+    }
+  }
 }
 
 TEST_F(Dispatcher, RefusesUnknownMembersAndWrongArgumentCounts) {

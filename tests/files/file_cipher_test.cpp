@@ -29,14 +29,14 @@ QF_VECTOR_RUNNER("EncodeDecodeFile", [](const test::VectorCase& c) {
   const auto state = static_cast<std::uint32_t>(c.number("State"));
   const auto end = static_cast<std::uint32_t>(c.number("End"));
   BasicRandom random(state);
-  EXPECT_EQ(encode_decode(c.at("In"), c.at("Password"), random), c.at("Out"));
+  EXPECT_EQ(encode_decode(c.at("InputFile"), c.at("Password"), random), c.at("OutputFile after"));
   EXPECT_EQ(random.state(), end);
   // The same through files.
   ScratchFolder folder;
-  write_file(folder / "in", c.at("In"));
+  write_file(folder / "in", c.at("InputFile"));
   BasicRandom file_random(state);
   encode_decode_file(folder / "in", folder / "out", c.at("Password"), file_random);
-  EXPECT_EQ(read_file(folder / "out"), c.at("Out"));
+  EXPECT_EQ(read_file(folder / "out"), c.at("OutputFile after"));
   EXPECT_EQ(file_random.state(), end);
 });
 

@@ -15,13 +15,13 @@ namespace {
 
 using transforms::HexKernel;
 
-QF_VECTOR_RUNNER("Convert", [](const test::VectorCase& c) {
-  EXPECT_EQ(transforms::convert(c.at("In")), c.at("Out"));
-  EXPECT_EQ(reference::convert(c.at("In")), c.at("Out"));
+QF_VECTOR_RUNNER("convert", [](const test::VectorCase& c) {
+  EXPECT_EQ(transforms::convert(c.at("InPutString")), c.at("OutPut"));
+  EXPECT_EQ(reference::convert(c.at("InPutString")), c.at("OutPut"));
 });
 QF_VECTOR_RUNNER("DeConvert", [](const test::VectorCase& c) {
-  EXPECT_EQ(transforms::deconvert(c.at("In")), c.at("Out"));
-  EXPECT_EQ(reference::deconvert(c.at("In")), c.at("Out"));
+  EXPECT_EQ(transforms::deconvert(c.at("InPutString")), c.at("OutPut"));
+  EXPECT_EQ(reference::deconvert(c.at("InPutString")), c.at("OutPut"));
 });
 
 std::string convert_with(HexKernel kernel, std::string_view text) {

@@ -16,13 +16,13 @@ using transforms::encrypt_password;
 
 void run_password_vector(bool encrypt, const test::VectorCase& c) {
   const auto number = static_cast<std::uint8_t>(c.number("Number"));
-  const std::string& in = c.at("In");
+  const std::string& in = c.at(encrypt ? "DecryptedPassword" : "EncryptedPassword");
   if (c.has("Error")) {
     const auto expected = static_cast<ErrorNumber>(c.number("Error"));
     EXPECT_QF_ERROR((void)(encrypt ? encrypt_password(number, in) : decrypt_password(number, in)),
                     expected);
   } else {
-    EXPECT_EQ(encrypt ? encrypt_password(number, in) : decrypt_password(number, in), c.at("Out"));
+    EXPECT_EQ(encrypt ? encrypt_password(number, in) : decrypt_password(number, in), c.at("OutPut"));
   }
 }
 

@@ -24,9 +24,9 @@ QF_VECTOR_RUNNER("PowerEncryption", [](const test::VectorCase& c) {
   const auto page = parse_code_page(c.at("CodePage"));
   ASSERT_TRUE(page.has_value()) << c.at("CodePage");
   if (c.has("Error")) {
-    EXPECT_QF_ERROR((void)power_encryption(c.at("In"), *page), static_cast<ErrorNumber>(c.number("Error")));
+    EXPECT_QF_ERROR((void)power_encryption(c.at("InPutString"), *page), static_cast<ErrorNumber>(c.number("Error")));
   } else {
-    EXPECT_EQ(power_encryption(c.at("In"), *page), c.at("Out"));
+    EXPECT_EQ(power_encryption(c.at("InPutString"), *page), c.at("Result"));
   }
 });
 

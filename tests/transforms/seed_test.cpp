@@ -15,10 +15,10 @@ using transforms::seed_encryption;
 
 QF_VECTOR_RUNNER("SeedEncryption", [](const test::VectorCase& c) {
   if (c.has("Error")) {
-    EXPECT_QF_ERROR((void)seed_encryption(c.at("In"), c.at("Seed")),
+    EXPECT_QF_ERROR((void)seed_encryption(c.at("InPutString"), c.at("SeedPassword")),
                     static_cast<ErrorNumber>(c.number("Error")));
   } else {
-    EXPECT_EQ(seed_encryption(c.at("In"), c.at("Seed")), c.at("Out"));
+    EXPECT_EQ(seed_encryption(c.at("InPutString"), c.at("SeedPassword")), c.at("Result"));
   }
 });
 

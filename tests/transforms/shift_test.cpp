@@ -15,12 +15,12 @@ using transforms::easy_crypt_decode;
 using transforms::easy_crypt_encode;
 
 void run_shift_vector(bool encode, const test::VectorCase& c) {
-  const std::string& in = c.at("In");
+  const std::string& in = c.at("InPutString");
   if (c.has("Error")) {
     EXPECT_QF_ERROR((void)(encode ? easy_crypt_encode(in) : easy_crypt_decode(in)),
                     static_cast<ErrorNumber>(c.number("Error")));
   } else {
-    EXPECT_EQ(encode ? easy_crypt_encode(in) : easy_crypt_decode(in), c.at("Out"));
+    EXPECT_EQ(encode ? easy_crypt_encode(in) : easy_crypt_decode(in), c.at("OutPut"));
   }
 }
 

@@ -1,11 +1,16 @@
-// The Encryption object: reference counting, the table of operations of
-// _Encryption, the dispatch interface, error and class information, and
-// the connection points.
+// The Encryption object: reference counting, the methods of _Encryption
+// and its dispatch interface (both over the library's table of operations,
+// through one path), error and class information, and the connection
+// points.
 #include "windows/server/encryption_object.hpp"
 
 #include <array>
 #include <new>
+#include <span>
 #include <string>
+#include <tuple>
+#include <type_traits>
+#include <utility>
 
 #include "quillfern/control/dispatcher.hpp"
 #include "quillfern/core/identity.hpp"
@@ -19,20 +24,99 @@
 namespace quillfern::server {
 namespace {
 
-// A text argument of the table of operations.
-std::string text_of(const BSTR* argument) { return win32::to_codes(*argument); }
+// ---- the one path of every operation ---------------------------------------
+// Every operation, called through its method of the table of operations or
+// through IDispatch::Invoke, runs here: the arguments, in published order,
+// are read into variants (through references to variants, as script engines
+// pass their variables); the row of the library's table runs; then the
+// result and every out or in-out argument that can take a text are
+// prepared, and only when all of them are ready are they written (the
+// output rule): a failure anywhere leaves the caller's variables as they
+// were. Returns S_OK, DISP_E_PARAMNOTOPTIONAL for a missing argument or
+// DISP_E_TYPEMISMATCH with `bad` set to the argument's published position;
+// throws what the operation raises.
+HRESULT run_row(Encryption& control, const Operation& operation, std::span<VARIANT* const> args,
+                VARIANT* answer, std::size_t& bad) {
+  std::array<Variant, max_parameters> values;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const VARIANT* v = args[i];
+    while (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal != nullptr) v = v->pvarVal;
+    if (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND) return DISP_E_PARAMNOTOPTIONAL;
+    auto value = from_automation(*args[i]);
+    if (!value) {
+      bad = i;
+      return DISP_E_TYPEMISMATCH;
+    }
+    values[i] = std::move(*value);
+  }
+  const Variant result = operation.invoke(control, std::span<Variant>(values.data(), args.size()));
 
-// Replaces the BSTR in `slot` with the codes' text once it has been made.
-void replace(BSTR* slot, std::string_view codes) {
-  BSTR text = win32::to_bstr(codes);
-  SysFreeString(*slot);
-  *slot = text;
+  VARIANT prepared;
+  VariantInit(&prepared);
+  std::array<BSTR, max_parameters> outputs{};
+  try {
+    if (answer != nullptr) to_automation(result, prepared);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      if (operation.parameters[i].written() && can_write_text(*args[i])) {
+        outputs[i] = win32::to_bstr(to_text(values[i]));
+      }
+    }
+  } catch (...) {
+    VariantClear(&prepared);
+    for (BSTR& text : outputs) SysFreeString(text);
+    throw;
+  }
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (outputs[i] != nullptr) write_text(*args[i], outputs[i]);
+  }
+  if (answer != nullptr) {
+    VariantClear(answer);
+    *answer = prepared;
+  }
+  return S_OK;
 }
 
-template <typename... Pointers>
-bool any_null(Pointers... pointers) noexcept {
-  return ((pointers == nullptr) || ...);
+// A typed argument of a method of the table of operations, as Invoke would
+// receive it: texts and bytes by reference, a new property value by value.
+VARIANT as_argument(BSTR* text) noexcept {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BYREF | VT_BSTR;
+  v.pbstrVal = text;
+  return v;
 }
+VARIANT as_argument(unsigned char* byte) noexcept {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BYREF | VT_UI1;
+  v.pbVal = byte;
+  return v;
+}
+VARIANT as_argument(VARIANT_BOOL flag) noexcept {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BOOL;
+  v.boolVal = flag;
+  return v;
+}
+
+template <typename T>
+bool is_null(T argument) noexcept {
+  if constexpr (std::is_pointer_v<T>) {
+    return argument == nullptr;
+  } else {
+    return false;
+  }
+}
+
+// The return slot of a method: empty until the call succeeded, then the
+// result, whose ownership it takes.
+void clear(BSTR* slot) noexcept { *slot = nullptr; }
+void clear(VARIANT* slot) noexcept { VariantInit(slot); }
+void clear(VARIANT_BOOL*) noexcept {}
+void take(VARIANT& answer, BSTR* slot) noexcept { *slot = answer.vt == VT_BSTR ? answer.bstrVal : nullptr; }
+void take(VARIANT& answer, VARIANT* slot) noexcept { *slot = answer; }
+void take(VARIANT& answer, VARIANT_BOOL* slot) noexcept { *slot = answer.boolVal; }
 
 // Sizes are kept in HIMETRIC (0.01 mm); the face's design size is in twips.
 constexpr LONG himetric_of_twips(int twips) noexcept { return (twips * 2540 + 720) / 1440; }
@@ -97,166 +181,90 @@ ULONG EncryptionObject::Release() {
 }
 
 // ---- _Encryption ----------------------------------------------------------
-// Every method reads its arguments, calls the library's control and writes
-// its outputs only after the control succeeded (the output rule).
+// The methods of the table of operations, in the published order. Each
+// hands its arguments to the row of its member function of the library's
+// control; the row says how many are parameters and whether the last one is
+// the return slot.
+
+template <auto Method, typename... Arguments>
+HRESULT EncryptionObject::through_table(Arguments... arguments) noexcept {
+  static constexpr const Operation& operation = operation_of<Method>();
+  constexpr std::size_t count = operation.parameter_count;
+  constexpr bool has_answer = sizeof...(Arguments) == count + 1;
+  static_assert(sizeof...(Arguments) == count || has_answer,
+                "a method takes its row's parameters and perhaps a return slot");
+  if ((is_null(arguments) || ...)) return E_POINTER;
+  const auto all = std::tie(arguments...);
+  std::array<VARIANT, count> wrapped{};
+  std::array<VARIANT*, count> pointers{};
+  [&]<std::size_t... I>(std::index_sequence<I...>) {
+    ((wrapped[I] = as_argument(std::get<I>(all)), pointers[I] = &wrapped[I]), ...);
+  }(std::make_index_sequence<count>());
+  if constexpr (has_answer) clear(std::get<count>(all));
+  HRESULT outcome = S_OK;
+  const HRESULT reported = guarded(IID__Encryption, [&] {
+    VARIANT answer;
+    VariantInit(&answer);
+    std::size_t bad = 0;
+    outcome = run_row(control_, operation, pointers, has_answer ? &answer : nullptr, bad);
+    if constexpr (has_answer) {
+      if (SUCCEEDED(outcome)) take(answer, std::get<count>(all));
+    }
+  });
+  return FAILED(reported) ? reported : outcome;
+}
 
 HRESULT EncryptionObject::get_Enabled(VARIANT_BOOL* Enabled) {
-  if (Enabled == nullptr) return E_POINTER;
-  *Enabled = control_.Enabled() ? VARIANT_TRUE : VARIANT_FALSE;
-  return S_OK;
+  return through_table<member<bool() const noexcept>(&Encryption::Enabled)>(Enabled);
 }
-
 HRESULT EncryptionObject::put_Enabled(VARIANT_BOOL Enabled) {
-  return guarded(IID__Encryption, [&] { control_.Enabled(Enabled != VARIANT_FALSE); });
+  return through_table<member<void(bool)>(&Encryption::Enabled)>(Enabled);
 }
-
-HRESULT EncryptionObject::About() {
-  return guarded(IID__Encryption, [&] { control_.About(); });
+HRESULT EncryptionObject::About() { return through_table<&Encryption::About>(); }
+HRESULT EncryptionObject::EncryptPassword(unsigned char* Number, BSTR* DecryptedPassword, BSTR* OutPut) {
+  return through_table<&Encryption::EncryptPassword>(Number, DecryptedPassword, OutPut);
 }
-
-HRESULT EncryptionObject::EncryptPassword(unsigned char* Number, BSTR* DecryptedPassword,
-                                          BSTR* OutPut) {
-  if (any_null(Number, DecryptedPassword, OutPut)) return E_POINTER;
-  return guarded(IID__Encryption, [&] {
-    std::string out;
-    control_.EncryptPassword(*Number, text_of(DecryptedPassword), out);
-    replace(OutPut, out);
-  });
+HRESULT EncryptionObject::DecryptPassword(unsigned char* Number, BSTR* EncryptedPassword, BSTR* OutPut) {
+  return through_table<&Encryption::DecryptPassword>(Number, EncryptedPassword, OutPut);
 }
-
-HRESULT EncryptionObject::DecryptPassword(unsigned char* Number, BSTR* EncryptedPassword,
-                                          BSTR* OutPut) {
-  if (any_null(Number, EncryptedPassword, OutPut)) return E_POINTER;
-  return guarded(IID__Encryption, [&] {
-    std::string out;
-    control_.DecryptPassword(*Number, text_of(EncryptedPassword), out);
-    replace(OutPut, out);
-  });
-}
-
 HRESULT EncryptionObject::convert(BSTR* InPutString, BSTR* OutPut) {
-  if (any_null(InPutString, OutPut)) return E_POINTER;
-  return guarded(IID__Encryption, [&] {
-    std::string out;
-    control_.convert(text_of(InPutString), out);
-    replace(OutPut, out);
-  });
+  return through_table<&Encryption::convert>(InPutString, OutPut);
 }
-
 HRESULT EncryptionObject::DeConvert(BSTR* InPutString, BSTR* OutPut) {
-  if (any_null(InPutString, OutPut)) return E_POINTER;
-  return guarded(IID__Encryption, [&] {
-    std::string out;
-    control_.DeConvert(text_of(InPutString), out);
-    replace(OutPut, out);
-  });
+  return through_table<&Encryption::DeConvert>(InPutString, OutPut);
 }
-
 HRESULT EncryptionObject::EasyCryptEnCode(BSTR* InPutString, BSTR* OutPut) {
-  if (any_null(InPutString, OutPut)) return E_POINTER;
-  return guarded(IID__Encryption, [&] {
-    std::string out;
-    control_.EasyCryptEnCode(text_of(InPutString), out);
-    replace(OutPut, out);
-  });
+  return through_table<&Encryption::EasyCryptEnCode>(InPutString, OutPut);
 }
-
 HRESULT EncryptionObject::EasyCryptDeCode(BSTR* InPutString, BSTR* OutPut) {
-  if (any_null(InPutString, OutPut)) return E_POINTER;
-  return guarded(IID__Encryption, [&] {
-    std::string out;
-    control_.EasyCryptDeCode(text_of(InPutString), out);
-    replace(OutPut, out);
-  });
+  return through_table<&Encryption::EasyCryptDeCode>(InPutString, OutPut);
 }
-
 HRESULT EncryptionObject::EncodeDecodeFile(BSTR* InputFile, BSTR* OutputFile, BSTR* Password) {
-  if (any_null(InputFile, OutputFile, Password)) return E_POINTER;
-  return guarded(IID__Encryption, [&] {
-    control_.EncodeDecodeFile(text_of(InputFile), text_of(OutputFile), text_of(Password));
-  });
+  return through_table<&Encryption::EncodeDecodeFile>(InputFile, OutputFile, Password);
 }
-
 HRESULT EncryptionObject::PowerEncryption(BSTR* InPutString, BSTR* result) {
-  if (any_null(InPutString, result)) return E_POINTER;
-  *result = nullptr;
-  return guarded(IID__Encryption, [&] {
-    *result = win32::to_bstr(control_.PowerEncryption(text_of(InPutString)));
-  });
+  return through_table<&Encryption::PowerEncryption>(InPutString, result);
 }
-
 HRESULT EncryptionObject::FastBlowFish(BSTR* InPutString, BSTR* OutPut, BSTR* Password) {
-  if (any_null(InPutString, OutPut, Password)) return E_POINTER;
-  return guarded(IID__Encryption, [&] {
-    std::string out;
-    control_.FastBlowFish(text_of(InPutString), out, text_of(Password));
-    replace(OutPut, out);
-  });
+  return through_table<&Encryption::FastBlowFish>(InPutString, OutPut, Password);
 }
-
 HRESULT EncryptionObject::SeedEncryption(BSTR* InPutString, BSTR* SeedPassword, BSTR* result) {
-  if (any_null(InPutString, SeedPassword, result)) return E_POINTER;
-  *result = nullptr;
-  return guarded(IID__Encryption, [&] {
-    *result = win32::to_bstr(control_.SeedEncryption(text_of(InPutString), text_of(SeedPassword)));
-  });
+  return through_table<&Encryption::SeedEncryption>(InPutString, SeedPassword, result);
 }
-
 HRESULT EncryptionObject::TextBoxCrypt(BSTR* InPutText, BSTR* Password, VARIANT* result) {
-  if (any_null(InPutText, Password, result)) return E_POINTER;
-  VariantInit(result);
-  return guarded(IID__Encryption, [&] {
-    std::string password = text_of(Password);
-    std::optional<std::string> text = control_.TextBoxCrypt(text_of(InPutText), password);
-    VARIANT value;
-    to_automation(text ? Variant(std::move(*text)) : Variant(Empty{}), value);
-    try {
-      replace(Password, password);
-    } catch (...) {
-      VariantClear(&value);
-      throw;
-    }
-    *result = value;
-  });
+  return through_table<&Encryption::TextBoxCrypt>(InPutText, Password, result);
 }
-
 HRESULT EncryptionObject::TextBoxDeCrypt(BSTR* InPutText, BSTR* Password, VARIANT* result) {
-  if (any_null(InPutText, Password, result)) return E_POINTER;
-  VariantInit(result);
-  return guarded(IID__Encryption, [&] {
-    std::string password = text_of(Password);
-    std::optional<std::string> text = control_.TextBoxDeCrypt(text_of(InPutText), password);
-    VARIANT value;
-    to_automation(text ? Variant(std::move(*text)) : Variant(Empty{}), value);
-    try {
-      replace(Password, password);
-    } catch (...) {
-      VariantClear(&value);
-      throw;
-    }
-    *result = value;
-  });
+  return through_table<&Encryption::TextBoxDeCrypt>(InPutText, Password, result);
 }
-
 HRESULT EncryptionObject::DeCipherText(BSTR* CipherString, BSTR* Password, BSTR* result) {
-  if (any_null(CipherString, Password, result)) return E_POINTER;
-  *result = nullptr;
-  return guarded(IID__Encryption, [&] {
-    *result = win32::to_bstr(control_.DeCipherText(text_of(CipherString), text_of(Password)));
-  });
+  return through_table<&Encryption::DeCipherText>(CipherString, Password, result);
 }
-
 HRESULT EncryptionObject::EnCipherText(BSTR* CipherInString, BSTR* Password, BSTR* result) {
-  if (any_null(CipherInString, Password, result)) return E_POINTER;
-  *result = nullptr;
-  return guarded(IID__Encryption, [&] {
-    *result = win32::to_bstr(control_.EnCipherText(text_of(CipherInString), text_of(Password)));
-  });
+  return through_table<&Encryption::EnCipherText>(CipherInString, Password, result);
 }
-
 HRESULT EncryptionObject::WipeFileClean(BSTR* FileName) {
-  if (FileName == nullptr) return E_POINTER;
-  return guarded(IID__Encryption, [&] { control_.WipeFileClean(text_of(FileName)); });
+  return through_table<&Encryption::WipeFileClean>(FileName);
 }
 
 // ---- IDispatch --------------------------------------------------------------
@@ -304,11 +312,10 @@ HRESULT EncryptionObject::Invoke(DISPID dispid, REFIID riid, LCID, WORD flags, D
   if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
   if (params == nullptr) return E_POINTER;
   const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-  InvokeKind kind = InvokeKind::method;
   const Operation* operation = find_operation(static_cast<DispId>(dispid), InvokeKind::method);
   if (operation == nullptr) {
-    kind = put ? InvokeKind::property_put : InvokeKind::property_get;
-    operation = find_operation(static_cast<DispId>(dispid), kind);
+    operation = find_operation(static_cast<DispId>(dispid),
+                               put ? InvokeKind::property_put : InvokeKind::property_get);
   } else if (put) {
     return DISP_E_MEMBERNOTFOUND;
   }
@@ -326,54 +333,16 @@ HRESULT EncryptionObject::Invoke(DISPID dispid, REFIID riid, LCID, WORD flags, D
   if (params->cArgs != 0 && params->rgvarg == nullptr) return E_POINTER;
 
   // The arguments arrive last first.
-  auto argument = [&](std::size_t i) -> VARIANT& { return params->rgvarg[params->cArgs - 1 - i]; };
-
+  std::array<VARIANT*, max_parameters> args{};
+  for (std::size_t i = 0; i < parameters.size(); ++i) args[i] = &params->rgvarg[params->cArgs - 1 - i];
   try {
-    std::array<Variant, 3> values;
-    for (std::size_t i = 0; i < parameters.size(); ++i) {
-      const VARIANT* v = &argument(i);
-      while (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal != nullptr) v = v->pvarVal;
-      if (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND) return DISP_E_PARAMNOTOPTIONAL;
-      auto value = from_automation(argument(i));
-      if (!value) {
-        if (argument_error != nullptr) *argument_error = static_cast<UINT>(params->cArgs - 1 - i);
-        return DISP_E_TYPEMISMATCH;
-      }
-      values[i] = std::move(*value);
+    std::size_t bad = 0;
+    const HRESULT hr = run_row(control_, *operation, std::span<VARIANT* const>(args.data(), parameters.size()),
+                               result, bad);
+    if (hr == DISP_E_TYPEMISMATCH && argument_error != nullptr) {
+      *argument_error = static_cast<UINT>(params->cArgs - 1 - bad);
     }
-    const Variant answer = invoke(control_, static_cast<DispId>(dispid), kind,
-                                  std::span<Variant>(values.data(), parameters.size()));
-
-    // Prepare every output before touching the caller's variables, so that
-    // a failure here leaves them all as they were.
-    VARIANT answer_value;
-    VariantInit(&answer_value);
-    std::array<BSTR, 3> outputs{};
-    auto discard = [&] {
-      VariantClear(&answer_value);
-      for (BSTR& text : outputs) SysFreeString(text);
-    };
-    try {
-      if (result != nullptr) to_automation(answer, answer_value);
-      for (std::size_t i = 0; i < parameters.size(); ++i) {
-        const Direction direction = parameters[i].direction;
-        if ((direction == Direction::out || direction == Direction::in_out) &&
-            can_write_text(argument(i))) {
-          outputs[i] = win32::to_bstr(to_text(values[i]));
-        }
-      }
-    } catch (...) {
-      discard();
-      throw;
-    }
-    for (std::size_t i = 0; i < parameters.size(); ++i) {
-      if (outputs[i] != nullptr) write_text(argument(i), outputs[i]);
-    }
-    if (result != nullptr) {
-      VariantClear(result);
-      *result = answer_value;
-    }
-    return S_OK;
+    return hr;
   } catch (...) {
     const Failure failure = current_failure();
     fill(exception, failure);

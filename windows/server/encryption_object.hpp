@@ -154,6 +154,11 @@ class EncryptionObject final : public _Encryption,
 
   HRESULT in_place_activate(IOleClientSite* site, LPCRECT position);
 
+  // A method of the table of operations: the row of `Method` called with
+  // the method's arguments (and its return slot, when it has one).
+  template <auto Method, typename... Arguments>
+  HRESULT through_table(Arguments... arguments) noexcept;
+
   std::atomic<ULONG> references_{1};
   Encryption control_;
   bool dirty_ = false;

@@ -38,6 +38,22 @@ FileState parse_file(const std::string& token) {
   return file;
 }
 
+std::string_view kind_name(InvokeKind kind) {
+  switch (kind) {
+    case InvokeKind::property_get: return "get";
+    case InvokeKind::property_put: return "put";
+    case InvokeKind::method: break;
+  }
+  return "method";
+}
+
+InvokeKind parse_kind(const std::string& token) {
+  if (token == "method") return InvokeKind::method;
+  if (token == "get") return InvokeKind::property_get;
+  if (token == "put") return InvokeKind::property_put;
+  throw std::runtime_error("bad kind " + token);
+}
+
 std::vector<std::string> split(const std::string& text, char separator) {
   std::vector<std::string> parts;
   std::string part;
@@ -48,6 +64,13 @@ std::vector<std::string> split(const std::string& text, char separator) {
 }
 
 }  // namespace
+
+const Operation& operation_of(const Case& c) {
+  const Operation* named = find_operation(c.name);
+  const Operation* row = named == nullptr ? nullptr : find_operation(named->dispid, c.kind);
+  if (row == nullptr) throw std::runtime_error("no operation " + c.name + " " + std::string(kind_name(c.kind)));
+  return *row;
+}
 
 std::string to_hex(const std::string& codes) {
   static const char digits[] = "0123456789ABCDEF";
@@ -70,7 +93,7 @@ std::string from_hex(const std::string& hex) {
 }
 
 std::string format_case(const Case& c) {
-  std::string line = c.name + " " + std::to_string(c.args.size());
+  std::string line = c.name + " " + std::string(kind_name(c.kind)) + " " + std::to_string(c.args.size());
   for (const Variant& v : c.args) line += " " + format_value(v);
   line += " " + std::to_string(c.files_before.size());
   for (const FileState& f : c.files_before) line += " " + format_file(f);
@@ -96,6 +119,7 @@ Case parse_case(const std::string& line) {
   auto count = [&] { return static_cast<std::size_t>(std::stoul(next())); };
   Case c;
   c.name = next();
+  c.kind = parse_kind(next());
   const std::size_t argc = count();
   for (std::size_t i = 0; i < argc; ++i) c.args.push_back(parse_value(next()));
   for (std::size_t i = count(); i > 0; --i) c.files_before.push_back(parse_file(next()));

@@ -6,9 +6,11 @@
 //
 // One case per line, tokens separated by one space:
 //
-//   NAME ARGC ARG... FILEC FILE... ERROR RESULT AFTER... MSGC MSG... FILEC FILE...
+//   NAME KIND ARGC ARG... FILEC FILE... ERROR RESULT AFTER... MSGC MSG... FILEC FILE...
 //
-// ARG and AFTER are the arguments before and after the call; the files are
+// NAME and KIND (`method`, `get` or `put`) name the row of the table of
+// operations the case calls, so that every reader calls it the same way
+// without a list of operations of its own; ARG and AFTER are the arguments before and after the call; the files are
 // those to create before the call and those expected after it. A value is
 // `E` (empty), `S:HEX` (a text of codes), `Y:N` (a byte), `B:1`/`B:0`;
 // ERROR is `X:0` or `X:N:HEX-DESCRIPTION`; a message is
@@ -21,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "quillfern/control/interface.hpp"
 #include "quillfern/platform/message_box.hpp"
 #include "quillfern/core/variant.hpp"
 
@@ -33,6 +36,7 @@ struct FileState {
 
 struct Case {
   std::string name;
+  InvokeKind kind = InvokeKind::method;
   std::vector<Variant> args;
   std::vector<FileState> files_before;
   std::int32_t error = 0;
@@ -46,6 +50,10 @@ struct Case {
 [[nodiscard]] std::string format_case(const Case& c);
 // Throws std::runtime_error naming what is malformed.
 [[nodiscard]] Case parse_case(const std::string& line);
+
+// The row of the table of operations a case calls; throws
+// std::runtime_error when the table has none.
+[[nodiscard]] const Operation& operation_of(const Case& c);
 
 [[nodiscard]] std::string to_hex(const std::string& codes);
 [[nodiscard]] std::string from_hex(const std::string& hex);

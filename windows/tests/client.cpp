@@ -165,72 +165,93 @@ std::wstring error_description() {
 }
 
 // ---- calls through the table of operations ------------------------------------
+// Every method of _Encryption is called through its slot in the interface's
+// table of operations (after the 7 of IUnknown and IDispatch), with the
+// argument types of its row: texts as references to BSTRs, bytes as
+// references to bytes, the new value of a property by value, and a return
+// slot when the row has a result.
 
 Outcome call_vtable(_Encryption* e, const Case& c) {
-  std::vector<BSTR> texts(c.args.size(), nullptr);
-  std::vector<unsigned char> bytes(c.args.size(), 0);
-  for (std::size_t i = 0; i < c.args.size(); ++i) {
-    if (const auto* s = std::get_if<std::string>(&c.args[i])) {
-      const std::wstring w = wide_of(*s);
-      texts[i] = SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
-    } else if (const auto* b = std::get_if<std::uint8_t>(&c.args[i])) {
-      bytes[i] = *b;
+  const Operation& op = operation_of(c);
+  const auto params = op.params();
+  const std::size_t n = c.args.size();
+  std::vector<BSTR> texts(n, nullptr);
+  std::vector<unsigned char> bytes(n, 0);
+  std::vector<VARIANT> args(n + 1);
+  std::vector<VARIANTARG*> pointers;
+  std::vector<VARTYPE> types;
+  for (std::size_t i = 0; i < n && i < params.size(); ++i) {
+    VARIANT& a = args[i];
+    VariantInit(&a);
+    switch (params[i].type) {
+      case ValueType::text: {
+        const auto* s = std::get_if<std::string>(&c.args[i]);
+        const std::wstring w = wide_of(s != nullptr ? *s : std::string());
+        texts[i] = SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
+        a.vt = VT_BYREF | VT_BSTR;
+        a.pbstrVal = &texts[i];
+        break;
+      }
+      case ValueType::byte: {
+        const auto* b = std::get_if<std::uint8_t>(&c.args[i]);
+        bytes[i] = b != nullptr ? *b : 0;
+        a.vt = VT_BYREF | VT_UI1;
+        a.pbVal = &bytes[i];
+        break;
+      }
+      default: {
+        const auto* f = std::get_if<Bool>(&c.args[i]);
+        a.vt = VT_BOOL;
+        a.boolVal = f != nullptr && f->value ? VARIANT_TRUE : VARIANT_FALSE;
+        break;
+      }
     }
+    pointers.push_back(&a);
+    types.push_back(a.vt);
   }
-  Outcome out;
-  BSTR result = nullptr;
+  BSTR text_result = nullptr;
   VARIANT variant_result;
   VariantInit(&variant_result);
-  VARIANT_BOOL flag = VARIANT_FALSE;
-  const std::string& n = c.name;
+  VARIANT_BOOL flag_result = VARIANT_FALSE;
+  VARIANT& slot = args[n];
+  VariantInit(&slot);
+  if (op.result != ValueType::none) {
+    switch (op.result) {
+      case ValueType::text:
+        slot.vt = VT_BYREF | VT_BSTR;
+        slot.pbstrVal = &text_result;
+        break;
+      case ValueType::boolean:
+        slot.vt = VT_BYREF | VT_BOOL;
+        slot.pboolVal = &flag_result;
+        break;
+      default:
+        slot.vt = VT_BYREF | VT_VARIANT;
+        slot.pvarVal = &variant_result;
+        break;
+    }
+    pointers.push_back(&slot);
+    types.push_back(slot.vt);
+  }
+  const std::size_t index = static_cast<std::size_t>(&op - interface_table().data());
+  Outcome out;
   SetErrorInfo(0, nullptr);
-  if (n == "Enabled" && c.args.empty()) {
-    out.hr = e->get_Enabled(&flag);
-    out.result = Value{Value::boolean, {}, flag != VARIANT_FALSE ? 1 : 0};
-  } else if (n == "Enabled") {
-    out.hr = e->put_Enabled(std::get<Bool>(c.args[0]).value ? VARIANT_TRUE : VARIANT_FALSE);
-  } else if (n == "EncryptPassword") {
-    out.hr = e->EncryptPassword(&bytes[0], &texts[1], &texts[2]);
-  } else if (n == "DecryptPassword") {
-    out.hr = e->DecryptPassword(&bytes[0], &texts[1], &texts[2]);
-  } else if (n == "convert") {
-    out.hr = e->convert(&texts[0], &texts[1]);
-  } else if (n == "DeConvert") {
-    out.hr = e->DeConvert(&texts[0], &texts[1]);
-  } else if (n == "EasyCryptEnCode") {
-    out.hr = e->EasyCryptEnCode(&texts[0], &texts[1]);
-  } else if (n == "EasyCryptDeCode") {
-    out.hr = e->EasyCryptDeCode(&texts[0], &texts[1]);
-  } else if (n == "EncodeDecodeFile") {
-    out.hr = e->EncodeDecodeFile(&texts[0], &texts[1], &texts[2]);
-  } else if (n == "PowerEncryption") {
-    out.hr = e->PowerEncryption(&texts[0], &result);
-  } else if (n == "FastBlowFish") {
-    out.hr = e->FastBlowFish(&texts[0], &texts[1], &texts[2]);
-  } else if (n == "SeedEncryption") {
-    out.hr = e->SeedEncryption(&texts[0], &texts[1], &result);
-  } else if (n == "TextBoxCrypt") {
-    out.hr = e->TextBoxCrypt(&texts[0], &texts[1], &variant_result);
-  } else if (n == "TextBoxDeCrypt") {
-    out.hr = e->TextBoxDeCrypt(&texts[0], &texts[1], &variant_result);
-  } else if (n == "DeCipherText") {
-    out.hr = e->DeCipherText(&texts[0], &texts[1], &result);
-  } else if (n == "EnCipherText") {
-    out.hr = e->EnCipherText(&texts[0], &texts[1], &result);
-  } else if (n == "WipeFileClean") {
-    out.hr = e->WipeFileClean(&texts[0]);
-  } else {
-    out.hr = E_NOTIMPL;
-  }
+  VARIANT returned;
+  VariantInit(&returned);
+  const HRESULT called = DispCallFunc(e, (7 + index) * sizeof(void*), CC_STDCALL, VT_ERROR,
+                                      static_cast<UINT>(pointers.size()), types.data(), pointers.data(),
+                                      &returned);
+  out.hr = FAILED(called) ? called : returned.scode;
   if (FAILED(out.hr)) out.description = error_description();
-  if (result != nullptr) out.result = Value{Value::text, of_bstr(result), 0};
-  if (variant_result.vt != VT_EMPTY) out.result = value_of(variant_result);
-  // Methods that return a text return one even when it is empty.
-  const Operation* op = find_operation(n);
-  if (SUCCEEDED(out.hr) && op != nullptr && op->result == ValueType::text) {
-    out.result.kind = Value::text;
+  if (op.result == ValueType::text) {
+    // Methods that return a text return one even when it is empty.
+    if (SUCCEEDED(out.hr) || text_result != nullptr) out.result = Value{Value::text, of_bstr(text_result), 0};
+  } else if (op.result == ValueType::boolean) {
+    out.result = Value{Value::boolean, {}, flag_result != VARIANT_FALSE ? 1 : 0};
+  } else if (variant_result.vt != VT_EMPTY) {
+    out.result = value_of(variant_result);
   }
-  for (std::size_t i = 0; i < c.args.size(); ++i) {
+  for (std::size_t i = 0; i < n; ++i) {
     if (std::holds_alternative<std::string>(c.args[i])) {
       out.after.push_back(Value{Value::text, of_bstr(texts[i]), 0});
     } else {
@@ -238,7 +259,7 @@ Outcome call_vtable(_Encryption* e, const Case& c) {
     }
     SysFreeString(texts[i]);
   }
-  SysFreeString(result);
+  SysFreeString(text_result);
   VariantClear(&variant_result);
   return out;
 }
@@ -300,14 +321,14 @@ Outcome call_dispatch(IDispatch* d, const Case& c, bool by_name) {
   } else {
     dispid = find_dispid(c.name).value_or(DISPID_UNKNOWN);
   }
-  const bool put = c.name == "Enabled" && n == 1;
+  const bool put = c.kind == InvokeKind::property_put;
   DISPID named = DISPID_PROPERTYPUT;
   DISPPARAMS params{n != 0 ? args.data() : nullptr, put ? &named : nullptr, static_cast<UINT>(n),
                     put ? 1u : 0u};
   WORD flags = put ? DISPATCH_PROPERTYPUT
-                   : (c.name == "Enabled" ? DISPATCH_PROPERTYGET
-                                          : (by_name ? DISPATCH_METHOD | DISPATCH_PROPERTYGET
-                                                     : DISPATCH_METHOD));
+                   : (c.kind == InvokeKind::property_get
+                          ? DISPATCH_PROPERTYGET
+                          : (by_name ? DISPATCH_METHOD | DISPATCH_PROPERTYGET : DISPATCH_METHOD));
   VARIANT result;
   VariantInit(&result);
   EXCEPINFO exception{};

@@ -1,10 +1,14 @@
-' The text operations of quillfern.dll called from a script host: every
+' The operations of quillfern.dll called from a script host: every
 ' argument is a script variable, passed by reference, and outputs come back
 ' in those variables. Reads the case file written with the Linux library
 ' (see cases.hpp for its format), compares every result, output argument,
 ' error number, description and message, and ends with exit status 1 on
 ' any mismatch. Errors are checked through Err explicitly: an unhandled
 ' error would not reach the exit status.
+'
+' Every case is called through CallOperation, which quillfern_expected
+' --script writes from the table of operations and windows/test.sh appends
+' to this file before running it.
 '
 ' Usage: cscript //nologo encryption_test.vbs CASES
 ' QUILLFERN_MESSAGE_LOG must name the message log the control writes to.
@@ -66,22 +70,30 @@ Function ReadLog()
   End If
 End Function
 
-Dim textOperations
-textOperations = " Enabled EncryptPassword DecryptPassword convert DeConvert EasyCryptEnCode " & _
-  "EasyCryptDeCode PowerEncryption FastBlowFish SeedEncryption TextBoxCrypt TextBoxDeCrypt " & _
-  "DeCipherText EnCipherText "
+' The cases of the file operations need their files in place: the client
+' runs those; the script runs every other case.
+Function UsesFiles(t, argc)
+  Dim at
+  at = 3 + argc
+  UsesFiles = CInt(t(at)) > 0
+  If UsesFiles Then Exit Function
+  at = at + 1 + 2 + argc
+  at = at + 1 + CInt(t(at))
+  UsesFiles = CInt(t(at)) > 0
+End Function
 
 Sub RunCase(line, index)
-  Dim t, name, argc, at, i, a(2), errorToken, resultToken, r, number, description
+  Dim t, name, kind, argc, at, i, a(2), errorToken, resultToken, r, number, description
   Dim label, expectedError, parts, messages, count
   t = Split(line, " ")
   name = t(0)
-  If InStr(textOperations, " " & name & " ") = 0 Then Exit Sub
-  argc = CInt(t(1))
+  kind = t(1)
+  argc = CInt(t(2))
+  If UsesFiles(t, argc) Then Exit Sub
   For i = 0 To argc - 1
-    a(i) = Decode(t(2 + i))
+    a(i) = Decode(t(3 + i))
   Next
-  at = 2 + argc
+  at = 3 + argc
   at = at + 1 + CInt(t(at))
   errorToken = t(at)
   resultToken = t(at + 1)
@@ -91,27 +103,7 @@ Sub RunCase(line, index)
   r = Empty
   On Error Resume Next
   Err.Clear
-  Select Case name
-    Case "Enabled"
-      If argc = 0 Then
-        r = control.Enabled
-      Else
-        control.Enabled = a(0)
-      End If
-    Case "EncryptPassword" : control.EncryptPassword a(0), a(1), a(2)
-    Case "DecryptPassword" : control.DecryptPassword a(0), a(1), a(2)
-    Case "convert" : control.convert a(0), a(1)
-    Case "DeConvert" : control.DeConvert a(0), a(1)
-    Case "EasyCryptEnCode" : control.EasyCryptEnCode a(0), a(1)
-    Case "EasyCryptDeCode" : control.EasyCryptDeCode a(0), a(1)
-    Case "PowerEncryption" : r = control.PowerEncryption(a(0))
-    Case "FastBlowFish" : control.FastBlowFish a(0), a(1), a(2)
-    Case "SeedEncryption" : r = control.SeedEncryption(a(0), a(1))
-    Case "TextBoxCrypt" : r = control.TextBoxCrypt(a(0), a(1))
-    Case "TextBoxDeCrypt" : r = control.TextBoxDeCrypt(a(0), a(1))
-    Case "DeCipherText" : r = control.DeCipherText(a(0), a(1))
-    Case "EnCipherText" : r = control.EnCipherText(a(0), a(1))
-  End Select
+  r = CallOperation(name, kind, a)
   number = Err.Number
   description = Err.Description
   Err.Clear

@@ -1,8 +1,12 @@
 // Writes the case file of the Windows client: every case run through the
 // library built for the machine at hand (Linux), with its result, its
-// arguments afterwards, the messages it showed and the files it left.
+// arguments afterwards, the messages it showed and the files it left. The
+// cases are those below (the property, round trips, files, random texts)
+// and every case of the vector files.
 // Usage: quillfern_expected > cases.txt   (run in an empty folder: the
 // file cases create and remove their files there)
+//        quillfern_expected --script > calls.vbs   (the script test's calls)
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +17,7 @@
 #include "quillfern/control/dispatcher.hpp"
 #include "quillfern/core/error.hpp"
 #include "testing/doubles.hpp"
+#include "tests/vectors.hpp"
 #include "windows/tests/cases.hpp"
 
 namespace {
@@ -127,9 +132,85 @@ std::vector<Input> inputs(unsigned seed) {
   return list;
 }
 
+// Every case of the vector files (tests/data) whose section is an
+// operation, with its arguments taken by published parameter names, as the
+// generic vector test takes them. Cases that name files or need another
+// code page than the host's are left to the cases above and to the Linux
+// tests.
+std::vector<Input> vector_inputs() {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(QUILLFERN_TEST_DATA)) {
+    if (entry.path().extension() == ".vec") files.push_back(entry.path().string());
+  }
+  std::sort(files.begin(), files.end());
+  std::vector<Input> list;
+  for (const std::string& file : files) {
+    for (const quillfern::test::VectorCase& c : quillfern::test::load_vectors(file)) {
+      const quillfern::Operation* op = quillfern::find_operation(c.section);
+      if (op == nullptr || op->kind != quillfern::InvokeKind::method || op->name != c.section) continue;
+      if (c.has("CodePage") && c.at("CodePage") != "cp1252") continue;
+      const auto params = op->params();
+      if (std::any_of(params.begin(), params.end(), [](const quillfern::Parameter& p) { return p.file; })) {
+        continue;
+      }
+      Input input{c.section, {}, {}, {}};
+      for (const quillfern::Parameter& p : params) {
+        const std::string name(p.name);
+        if (p.direction == quillfern::Direction::out) {
+          input.args.push_back(text("prior"));
+        } else if (p.type == quillfern::ValueType::byte) {
+          input.args.push_back(byte(static_cast<int>(c.number(name))));
+        } else {
+          input.args.push_back(text(c.at(name)));
+        }
+      }
+      list.push_back(std::move(input));
+    }
+  }
+  return list;
+}
+
 }  // namespace
 
-int main() {
+// The script test's one call of every operation, written from the table
+// of operations as a VBScript function (the script host has no way to call
+// a method named at run time): each row is called with the elements of the
+// array a(), which the script engine passes by reference, so that out and
+// in-out parameters come back in them.
+void write_script_calls() {
+  std::cout << "' Written by quillfern_expected --script from the table of operations.\n"
+               "Function CallOperation(name, kind, a)\n"
+               "  CallOperation = Empty\n"
+               "  Select Case name & \" \" & kind\n";
+  for (const quillfern::Operation& op : quillfern::interface_table()) {
+    const std::string name(op.name);
+    std::string arguments;
+    for (std::size_t i = 0; i < op.parameter_count; ++i) {
+      arguments += (i == 0 ? "a(" : ", a(") + std::to_string(i) + ")";
+    }
+    switch (op.kind) {
+      case quillfern::InvokeKind::property_get:
+        std::cout << "    Case \"" << name << " get\" : CallOperation = control." << name << "\n";
+        break;
+      case quillfern::InvokeKind::property_put:
+        std::cout << "    Case \"" << name << " put\" : control." << name << " = a(0)\n";
+        break;
+      case quillfern::InvokeKind::method:
+        std::cout << "    Case \"" << name << " method\" : CallOperation = control." << name << "("
+                  << arguments << ")\n";
+        break;
+    }
+  }
+  std::cout << "    Case Else : Err.Raise 438\n"
+               "  End Select\n"
+               "End Function\n";
+}
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::string_view(argv[1]) == "--script") {
+    write_script_calls();
+    return 0;
+  }
   unsigned seed = 20261207u;
   if (const char* env = std::getenv("QUILLFERN_TEST_SEED")) seed = static_cast<unsigned>(std::strtoul(env, nullptr, 10));
   std::cerr << "quillfern_expected: seed " << seed << " (QUILLFERN_TEST_SEED)\n";
@@ -140,7 +221,9 @@ int main() {
   std::cout << "# Cases for quillfern.dll with the answers of the Linux library; seed " << seed
             << "\n";
   Case previous;
-  for (Input& input : inputs(seed)) {
+  std::vector<Input> all = inputs(seed);
+  for (Input& input : vector_inputs()) all.push_back(std::move(input));
+  for (Input& input : all) {
     switch (input.chain) {
       case Input::Chain::none: break;
       case Input::Chain::result:
@@ -156,6 +239,11 @@ int main() {
     }
     Case c;
     c.name = input.name;
+    // The row that invoke() calls for this name and argument count.
+    const quillfern::Operation* named = quillfern::find_operation(input.name);
+    if (named != nullptr && named->kind != quillfern::InvokeKind::method) {
+      c.kind = input.args.empty() ? quillfern::InvokeKind::property_get : quillfern::InvokeKind::property_put;
+    }
     c.args = input.args;
     c.files_before = input.files_before;
     std::vector<Variant> args = input.args;
