@@ -11,8 +11,8 @@ from quillfern import Message
 
 CASES = vectors.load_all()
 
-# Sections of operations that the package does not offer: the generator
-# itself is covered by the C++ tests and here through EncodeDecodeFile.
+# Sections that are no operation of the table: the generator's, which
+# test_generator.py runs through quillfern.BasicRandom.
 NOT_OFFERED = {"BasicRandom"}
 
 
@@ -167,3 +167,59 @@ def test_vector(case, tmp_path):
         run_file_cipher(case, tmp_path)
     else:
         RUNNERS[case.section](case)
+
+
+# ---- every case through the Encryption method its row makes ----------------
+
+ROWS = {row.name: row for row in quillfern.operations if row.kind == "method"}
+
+
+def run_through_row(case, tmp_path):
+    """The case through the method of its row, the arguments given by their
+    published names as keywords: the result, then every written parameter
+    (its out value, or its value after for an in-out), as the row says."""
+    row = ROWS[case.section]
+    control = quillfern.Encryption(code_page=case["CodePage"].decode() if "CodePage" in case else "cp1252",
+                                   state=int(case["State"]) if "State" in case else None)
+    arguments = {}
+    for p in row.parameters:
+        if p.file:
+            path = tmp_path / p.name
+            if p.name in case:
+                path.write_bytes(case[p.name])
+            arguments[p.name] = path
+        elif p.direction != "out":
+            arguments[p.name] = case.number(p.name) if p.type == "Byte" else case[p.name]
+    method = getattr(control, row.name)
+    if "Error" in case:
+        check_error(lambda: method(**arguments), (), case.number("Error"))
+        return
+    expected = []
+    if row.result != "none":
+        expected.append(None if case.is_empty_variant("Result") else case["Result"])
+    for p in row.parameters:
+        if p.direction == "out":
+            expected.append(case[p.name])
+        elif p.direction == "in, out":
+            expected.append(case[p.name + " after"])
+    result = method(**arguments)
+    assert result == (None if not expected else expected[0] if len(expected) == 1 else tuple(expected))
+    for p in row.parameters:
+        if p.file and p.name + " after" in case:
+            assert (tmp_path / p.name).read_bytes() == case[p.name + " after"]
+    if "End" in case:
+        assert control.generator_state == int(case["End"])
+    if "Box" in case:
+        assert [m.text for m in control.messages] == [case["Box"].decode()]
+
+
+@pytest.mark.parametrize("case", [c for c in CASES if c.section in ROWS], ids=vectors.Case.id)
+def test_vector_through_the_row(case, tmp_path):
+    run_through_row(case, tmp_path)
+
+
+def test_every_method_row_that_takes_a_text_has_vectors():
+    sections = {case.section for case in CASES}
+    for name, row in ROWS.items():
+        if any(p.type == "String" and not p.file for p in row.parameters):
+            assert name in sections, name

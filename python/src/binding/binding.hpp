@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -85,6 +86,7 @@ struct PythonTypes {
   py::handle ciphered_bytes;
   py::handle ciphered_str;
   py::handle message;
+  py::handle reading;
 };
 [[nodiscard]] const PythonTypes& python_types();
 void load_python_types();
@@ -352,16 +354,51 @@ struct Parameters<std::tuple<A...>> {
 
 // ---- registration -------------------------------------------------------------
 
+// ---- the rows of the table of operations behind module functions ---------
+
+// How a parameter of a module function stands for a parameter of its row:
+// a text, a number or a file name; `extra` for those the row has not (a
+// code page, a generator state, allow_loss).
+enum class Stands { text, byte, file, extra };
+
+template <typename T>
+constexpr Stands stands_for() {
+  using U = std::remove_cvref_t<T>;
+  if constexpr (std::is_same_v<U, std::string_view> || std::is_same_v<U, std::string>) {
+    return Stands::text;
+  } else if constexpr (std::is_same_v<U, std::uint8_t>) {
+    return Stands::byte;
+  } else if constexpr (std::is_same_v<U, FileName>) {
+    return Stands::file;
+  } else {
+    return Stands::extra;
+  }
+}
+
+// Checks that the function `name` takes, in order, what `row` reads (its
+// in and in-out parameters, of the same kinds), then only extras; throws
+// std::logic_error, which fails the import, when it does not. Records the
+// function as the row's in the module's `_functions` (published name ->
+// function name).
+void check_against_row(py::module_& module, const char* name, const Operation& row,
+                       const std::vector<Stands>& parameters);
+
 // A module function `name(params..., *, encoding='cp1252')` running
 // `function` (without `encoding` when it takes no text). `names` has one
-// entry per parameter of `function`.
+// entry per parameter of `function`; `row`, when the function is an
+// operation of the table, is its row.
 template <typename F, std::size_t N>
-void def_function(py::module_& module, const char* name, const char* const (&names)[N], const char* doc,
-                  F function) {
+void def_function(py::module_& module, const Operation* row, const char* name, const char* const (&names)[N],
+                  const char* doc, F function) {
   using Arguments = typename Signature<F>::arguments;
   using P = Parameters<Arguments>;
   static_assert(N == P::count, "one name per parameter");
   static_assert(P::keyword_only_last());
+  if (row != nullptr) {
+    [&]<typename... A>(std::tuple<A...>*) {
+      check_against_row(module, name, *row, {stands_for<A>()...});
+    }(static_cast<Arguments*>(nullptr));
+  }
   std::array<const char*, N> kept;
   std::copy(std::begin(names), std::end(names), kept.begin());
   const auto define = [&](auto entry, bool with_encoding, auto... extra) {
