@@ -1,9 +1,11 @@
-// The one registration helper of the binding. A row names a Python
-// function (or a method of Encryption), the names of its parameters, its
-// docstring and the C++ callable behind it; the parameter types of the
-// callable decide how each Python argument is taken (a text as bytes-like
-// or str, a number, a code page, a file name, a generator state, the
-// keyword-only allow_loss), and its result type how the answer goes back.
+// The registration helper of the module functions. A row names a Python
+// function, the row of the table of operations it stands for, the names
+// of its parameters, its docstring and the C++ callable behind it; the
+// parameter types of the callable decide how each Python argument is taken
+// (a text as bytes-like or str, a number, a code page, a file name, a
+// generator state, the keyword-only allow_loss), and its result type how
+// the answer goes back. (The methods of Encryption are written from the
+// rows alone, in control.cpp.)
 // Every text of one call must be of one kind, and the result has that kind.
 // Long texts and all file work run without the GIL.
 #pragma once
@@ -263,13 +265,6 @@ struct Invoker {
   }
 };
 
-template <typename Tuple>
-struct TailOf;
-template <typename First, typename... Rest>
-struct TailOf<std::tuple<First, Rest...>> {
-  using type = std::tuple<Rest...>;
-};
-
 // The signature text and the pybind11 annotations of the parameters A.
 template <typename Tuple>
 struct Parameters;
@@ -426,44 +421,6 @@ void def_function(py::module_& module, const Operation* row, const char* name, c
           false);
     }
   }(static_cast<Arguments*>(nullptr));
-}
-
-// A method of the class of `Self`, which offers Encryption& control(),
-// Encoding encoding() const, a CallGuard type that serialises calls on
-// one object and void finish_call() (raises what a message box callable
-// raised). `method` takes the control first, then one argument per name.
-template <typename Self, typename Class, typename F, std::size_t N>
-void def_method(Class& cls, const char* name, const std::array<const char*, N>& names, const char* doc, F method) {
-  using Arguments = typename TailOf<typename Signature<F>::arguments>::type;
-  using P = Parameters<Arguments>;
-  static_assert(N == P::count, "one name per parameter after the control");
-  static_assert(P::keyword_only_last());
-  auto entry = [&]<typename... A>(std::tuple<A...>*) {
-    return [method, names](Self& self, typename ArgumentOf<A>::python_type... arguments) {
-      Call call(self.encoding());
-      const typename Self::CallGuard guard(self);
-      auto target = [&](auto&&... values) { return method(self.control(), std::forward<decltype(values)>(values)...); };
-      py::object result = Invoker<typename Signature<F>::result, A...>::run(call, names.data(), target, arguments...);
-      self.finish_call();
-      return result;
-    };
-  }(static_cast<Arguments*>(nullptr));
-  const std::string doc_text = P::signature(name, true, names.data(), false, doc);
-  std::apply([&](auto... annotation) { cls.def(name, entry, annotation..., doc_text.c_str()); },
-             P::annotations(names.data()));
-}
-
-template <typename Self, typename Class, typename F, std::size_t N>
-void def_method(Class& cls, const char* name, const char* const (&names)[N], const char* doc, F method) {
-  std::array<const char*, N> kept;
-  std::copy(std::begin(names), std::end(names), kept.begin());
-  def_method<Self>(cls, name, kept, doc, method);
-}
-
-// A method without parameters.
-template <typename Self, typename Class, typename F>
-void def_method(Class& cls, const char* name, const char* doc, F method) {
-  def_method<Self>(cls, name, std::array<const char*, 0>{}, doc, method);
 }
 
 }  // namespace quillfern::python

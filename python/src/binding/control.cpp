@@ -252,9 +252,8 @@ py::object call_row(const Operation& op, Control& self, const py::args& args, co
   WipedVariants values;
   values.values.reserve(op.parameter_count);
   {
-    // The texts are held (and their buffers exported) for the call.
-    std::vector<TextArgument> texts;
-    texts.reserve(op.parameter_count);
+    // Every argument is converted before the call: the variants hold
+    // copies of the texts, which are wiped when the call is done.
     for (std::size_t i = 0; i < op.parameter_count; ++i) {
       const Parameter& p = op.parameters[i];
       const std::string name(p.name);
@@ -268,8 +267,9 @@ py::object call_row(const Operation& op, Control& self, const py::args& args, co
       } else if (p.type == ValueType::boolean) {
         values.values.emplace_back(Bool{py::cast<bool>(bound[i])});
       } else {
-        texts.push_back(Argument<std::string_view>::take(bound[i], p.name.data(), call));
-        values.values.emplace_back(std::string(texts.back().view()));
+        // The published names are literals, as Call keeps the one that set the kind.
+        const TextArgument text = Argument<std::string_view>::take(bound[i], p.name.data(), call);
+        values.values.emplace_back(std::string(text.view()));
       }
     }
   }
