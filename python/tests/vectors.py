@@ -1,10 +1,14 @@
 """The known-answer vector files of tests/data, read as the C++ tests read them.
 
-A file holds sections, each naming the operation its cases run through,
-and cases of `Key = value` lines separated by blank lines. A value is a
-quoted text with \\xHH, \\n, \\t, \\r escapes, bare hexadecimal codes
-(blanks ignored), or a word or number as written; Error and Number stay as
-written. Values are bytes (the character codes).
+A file holds sections, each named after the operation its cases run
+through (its exact published name), and cases of `Key = value` lines
+separated by blank lines. The keys of an operation's inputs and outputs are
+its published parameter names; "Result" is its result, "NAME after" the
+value a written parameter or a file holds after the call, and "Result =
+Empty" the empty variant. A value is a quoted text with \\xHH, \\n, \\t,
+\\r escapes, bare hexadecimal codes (blanks ignored), or a word or number
+as written; Error and Number stay as written. Values are bytes (the
+character codes).
 """
 
 import os
@@ -20,6 +24,7 @@ class Case:
     line: int
     section: str
     values: dict = field(default_factory=dict)
+    raw: dict = field(default_factory=dict)  # as written, before decoding
 
     def __getitem__(self, key):
         return self.values[key]
@@ -29,6 +34,10 @@ class Case:
 
     def number(self, key):
         return int(self.values[key])
+
+    def is_empty_variant(self, key):
+        """True when the value of `key` is written as the bare word Empty."""
+        return self.raw.get(key) == "Empty"
 
     def id(self):
         return f"{os.path.basename(self.file)}:{self.line}[{self.section}]"
@@ -87,6 +96,7 @@ def load(path):
                 current = Case(path, number, section)
             key, value = key.strip(" \t\r"), value.strip(" \t\r")
             current.values[key] = value.encode("latin-1") if key in ("Error", "Number") else decode_value(value)
+            current.raw[key] = value
     if current:
         cases.append(current)
     return cases

@@ -17,7 +17,8 @@ void load_python_types() {
   const py::module_ types = py::module_::import("quillfern._types");
   loaded_types = PythonTypes{keep(types, "_error"),         keep(types, "Refused"),
                              keep(types, "DataLoss"),       keep(types, "Ciphered"),
-                             keep(types, "CipheredText"),   keep(types, "Message")};
+                             keep(types, "CipheredText"),   keep(types, "Message"),
+                             keep(types, "Reading")};
 }
 
 void Call::take_kind(TextKind seen, const char* name) {
@@ -88,6 +89,34 @@ std::string text_signature(const char* name, bool method, const std::vector<cons
     text += separator + (marked ? "" : "*, ") + "encoding='cp1252'";
   }
   return text + ")\n--\n\n" + doc;
+}
+
+void check_against_row(py::module_& module, const char* name, const Operation& row,
+                       const std::vector<Stands>& parameters) {
+  std::vector<Stands> read;
+  for (const Parameter& p : row.params()) {
+    if (p.direction == Direction::out) continue;
+    read.push_back(p.file                            ? Stands::file
+                   : p.type == ValueType::byte       ? Stands::byte
+                   : p.type == ValueType::text       ? Stands::text
+                                                     : Stands::extra);
+  }
+  std::vector<Stands> taken;
+  std::size_t i = 0;
+  while (i < parameters.size() && parameters[i] != Stands::extra) taken.push_back(parameters[i++]);
+  bool extras_last = true;
+  for (; i < parameters.size(); ++i) extras_last = extras_last && parameters[i] == Stands::extra;
+  if (taken != read || !extras_last) {
+    throw std::logic_error(std::string("quillfern.") + name + " does not take the parameters of " +
+                           std::string(row.name) + " in its order");
+  }
+  if (!py::hasattr(module, "_functions")) module.attr("_functions") = py::dict();
+  py::dict functions = module.attr("_functions");
+  const py::str key(std::string(row.name));
+  if (functions.contains(key)) {
+    throw std::logic_error(std::string("two module functions for ") + std::string(row.name));
+  }
+  functions[key] = py::str(name);
 }
 
 }  // namespace quillfern::python

@@ -1,9 +1,11 @@
-// The one registration helper of the binding. A row names a Python
-// function (or a method of Encryption), the names of its parameters, its
-// docstring and the C++ callable behind it; the parameter types of the
-// callable decide how each Python argument is taken (a text as bytes-like
-// or str, a number, a code page, a file name, a generator state, the
-// keyword-only allow_loss), and its result type how the answer goes back.
+// The registration helper of the module functions. A row names a Python
+// function, the row of the table of operations it stands for, the names
+// of its parameters, its docstring and the C++ callable behind it; the
+// parameter types of the callable decide how each Python argument is taken
+// (a text as bytes-like or str, a number, a code page, a file name, a
+// generator state, the keyword-only allow_loss), and its result type how
+// the answer goes back. (The methods of Encryption are written from the
+// rows alone, in control.cpp.)
 // Every text of one call must be of one kind, and the result has that kind.
 // Long texts and all file work run without the GIL.
 #pragma once
@@ -12,6 +14,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -85,6 +88,7 @@ struct PythonTypes {
   py::handle ciphered_bytes;
   py::handle ciphered_str;
   py::handle message;
+  py::handle reading;
 };
 [[nodiscard]] const PythonTypes& python_types();
 void load_python_types();
@@ -261,13 +265,6 @@ struct Invoker {
   }
 };
 
-template <typename Tuple>
-struct TailOf;
-template <typename First, typename... Rest>
-struct TailOf<std::tuple<First, Rest...>> {
-  using type = std::tuple<Rest...>;
-};
-
 // The signature text and the pybind11 annotations of the parameters A.
 template <typename Tuple>
 struct Parameters;
@@ -352,16 +349,51 @@ struct Parameters<std::tuple<A...>> {
 
 // ---- registration -------------------------------------------------------------
 
+// ---- the rows of the table of operations behind module functions ---------
+
+// How a parameter of a module function stands for a parameter of its row:
+// a text, a number or a file name; `extra` for those the row has not (a
+// code page, a generator state, allow_loss).
+enum class Stands { text, byte, file, extra };
+
+template <typename T>
+constexpr Stands stands_for() {
+  using U = std::remove_cvref_t<T>;
+  if constexpr (std::is_same_v<U, std::string_view> || std::is_same_v<U, std::string>) {
+    return Stands::text;
+  } else if constexpr (std::is_same_v<U, std::uint8_t>) {
+    return Stands::byte;
+  } else if constexpr (std::is_same_v<U, FileName>) {
+    return Stands::file;
+  } else {
+    return Stands::extra;
+  }
+}
+
+// Checks that the function `name` takes, in order, what `row` reads (its
+// in and in-out parameters, of the same kinds), then only extras; throws
+// std::logic_error, which fails the import, when it does not. Records the
+// function as the row's in the module's `_functions` (published name ->
+// function name).
+void check_against_row(py::module_& module, const char* name, const Operation& row,
+                       const std::vector<Stands>& parameters);
+
 // A module function `name(params..., *, encoding='cp1252')` running
 // `function` (without `encoding` when it takes no text). `names` has one
-// entry per parameter of `function`.
+// entry per parameter of `function`; `row`, when the function is an
+// operation of the table, is its row.
 template <typename F, std::size_t N>
-void def_function(py::module_& module, const char* name, const char* const (&names)[N], const char* doc,
-                  F function) {
+void def_function(py::module_& module, const Operation* row, const char* name, const char* const (&names)[N],
+                  const char* doc, F function) {
   using Arguments = typename Signature<F>::arguments;
   using P = Parameters<Arguments>;
   static_assert(N == P::count, "one name per parameter");
   static_assert(P::keyword_only_last());
+  if (row != nullptr) {
+    [&]<typename... A>(std::tuple<A...>*) {
+      check_against_row(module, name, *row, {stands_for<A>()...});
+    }(static_cast<Arguments*>(nullptr));
+  }
   std::array<const char*, N> kept;
   std::copy(std::begin(names), std::end(names), kept.begin());
   const auto define = [&](auto entry, bool with_encoding, auto... extra) {
@@ -389,44 +421,6 @@ void def_function(py::module_& module, const char* name, const char* const (&nam
           false);
     }
   }(static_cast<Arguments*>(nullptr));
-}
-
-// A method of the class of `Self`, which offers Encryption& control(),
-// Encoding encoding() const, a CallGuard type that serialises calls on
-// one object and void finish_call() (raises what a message box callable
-// raised). `method` takes the control first, then one argument per name.
-template <typename Self, typename Class, typename F, std::size_t N>
-void def_method(Class& cls, const char* name, const std::array<const char*, N>& names, const char* doc, F method) {
-  using Arguments = typename TailOf<typename Signature<F>::arguments>::type;
-  using P = Parameters<Arguments>;
-  static_assert(N == P::count, "one name per parameter after the control");
-  static_assert(P::keyword_only_last());
-  auto entry = [&]<typename... A>(std::tuple<A...>*) {
-    return [method, names](Self& self, typename ArgumentOf<A>::python_type... arguments) {
-      Call call(self.encoding());
-      const typename Self::CallGuard guard(self);
-      auto target = [&](auto&&... values) { return method(self.control(), std::forward<decltype(values)>(values)...); };
-      py::object result = Invoker<typename Signature<F>::result, A...>::run(call, names.data(), target, arguments...);
-      self.finish_call();
-      return result;
-    };
-  }(static_cast<Arguments*>(nullptr));
-  const std::string doc_text = P::signature(name, true, names.data(), false, doc);
-  std::apply([&](auto... annotation) { cls.def(name, entry, annotation..., doc_text.c_str()); },
-             P::annotations(names.data()));
-}
-
-template <typename Self, typename Class, typename F, std::size_t N>
-void def_method(Class& cls, const char* name, const char* const (&names)[N], const char* doc, F method) {
-  std::array<const char*, N> kept;
-  std::copy(std::begin(names), std::end(names), kept.begin());
-  def_method<Self>(cls, name, kept, doc, method);
-}
-
-// A method without parameters.
-template <typename Self, typename Class, typename F>
-void def_method(Class& cls, const char* name, const char* doc, F method) {
-  def_method<Self>(cls, name, std::array<const char*, 0>{}, doc, method);
 }
 
 }  // namespace quillfern::python

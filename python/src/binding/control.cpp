@@ -4,6 +4,9 @@
 // exactly as the control does, with its message boxes, which go to a
 // callable given at construction or into the `messages` list.
 #include <mutex>
+#include <string>
+#include <variant>
+#include <vector>
 
 #include "binding.hpp"
 #include "module.hpp"
@@ -113,11 +116,193 @@ class Control {
   std::recursive_mutex mutex_;
 };
 
-template <typename F>
-std::string output_of(F operation) {
-  std::string out;
-  operation(out);
-  return out;
+// ---- the methods, written from the rows of the table of operations --------
+//
+// A method takes the parameters the operation reads (in and in-out), by
+// their published names, positionally or as keywords, and returns what it
+// gives: its result, then every parameter it writes (out and in-out), in
+// published order; one value alone, several as a tuple. The control's
+// empty variant is None. Texts are bytes-like or str, all of one kind, and
+// come back in that kind.
+
+// What the docstring of a method says beyond its signature; a row without
+// an entry gets a docstring made from its parameters.
+struct MethodText {
+  std::string_view name;
+  const char* text;
+};
+constexpr MethodText method_texts[] = {
+    {"About", "Show the About window. Raises Error 445: this host has no window system."},
+    {"EncryptPassword", "The scrambled text (OutPut), as encrypt_password() gives it."},
+    {"DecryptPassword", "The restored text (OutPut), as decrypt_password() gives it."},
+    {"convert", "The hexadecimal form (OutPut), as the function convert() gives it."},
+    {"DeConvert", "The text of a hexadecimal form (OutPut), as deconvert() gives it."},
+    {"EasyCryptEnCode", "Every code raised by one (OutPut), as easy_crypt_encode() gives it."},
+    {"EasyCryptDeCode", "Every code lowered by one (OutPut), as easy_crypt_decode() gives it."},
+    {"EncodeDecodeFile",
+     "Encode or decode InputFile into OutputFile, as encode_decode_file() does, drawing from the control's own "
+     "generator, which goes on from call to call (and is left as it was when the call fails)."},
+    {"PowerEncryption", "The one-way scrambled text, as power_encryption() gives it in the host's code page."},
+    {"FastBlowFish",
+     "The enciphered or deciphered text (OutPut), as fast_blow_fish() gives it; shows \"ERROR Zero!\" for every "
+     "position whose result is code 0."},
+    {"SeedEncryption", "The text exclusive-ored with the seed, as seed_encryption() gives it."},
+    {"TextBoxCrypt",
+     "(result, Password) as text_box_crypt() gives them: result is None for the empty variant, Password the key "
+     "number's digits. Dropped codes are lost without a word."},
+    {"TextBoxDeCrypt",
+     "(result, Password) as text_box_decrypt() gives them; dropped codes are lost without a word."},
+    {"DeCipherText",
+     "The text of a cipher text. An empty password shows \"Please put in a password\" and gives the empty text; a "
+     "cipher text that does not decipher to the password followed by the text shows \"Access Denied\" and comes "
+     "back unchanged."},
+    {"EnCipherText",
+     "The cipher text, as encipher_text() gives it, ending before the first sum above 255. An empty password shows "
+     "\"Please put in a password\" and gives the empty text."},
+    {"WipeFileClean", "Overwrite and delete the file, as wipe_file_clean() does."},
+};
+
+bool read_by_method(const Parameter& p) noexcept { return p.direction != Direction::out; }
+
+// The docstring of a row's method: its text signature, then its text.
+std::string method_doc(const Operation& op) {
+  std::string text = std::string(op.name) + "(self";
+  for (const Parameter& p : op.params()) {
+    if (read_by_method(p)) text += ", " + std::string(p.name);
+  }
+  text += ")\n--\n\n";
+  for (const MethodText& known : method_texts) {
+    if (known.name == op.name) return text + known.text;
+  }
+  // A row without its own text: what it takes and gives.
+  std::vector<std::string> gives;
+  if (op.result != ValueType::none) gives.emplace_back("its result");
+  for (const Parameter& p : op.params()) {
+    if (p.written()) gives.emplace_back(p.name);
+  }
+  text += "The control's " + std::string(op.name) + ".";
+  if (!gives.empty()) {
+    text += " Returns ";
+    for (std::size_t i = 0; i < gives.size(); ++i) text += (i == 0 ? "" : i + 1 == gives.size() ? " and " : ", ") + gives[i];
+    text += gives.size() > 1 ? ", as a tuple." : ".";
+  }
+  return text;
+}
+
+// The Python arguments of a call by parameter: positional ones first, then
+// keywords by published name, as Python itself binds them.
+std::vector<py::handle> bind_arguments(const Operation& op, const py::args& args, const py::kwargs& kwargs) {
+  std::vector<py::handle> bound(op.parameter_count);
+  std::vector<bool> given(op.parameter_count, false);
+  std::size_t read = 0;
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < op.parameter_count; ++i) {
+    if (!read_by_method(op.parameters[i])) continue;
+    ++read;
+    if (next < args.size()) {
+      bound[i] = args[next++];
+      given[i] = true;
+    }
+  }
+  const std::string called = std::string(op.name) + "()";
+  if (args.size() > read) {
+    throw py::type_error(called + " takes " + std::to_string(read) + " positional argument" + (read == 1 ? "" : "s") +
+                         " but " + std::to_string(args.size()) + " were given");
+  }
+  for (const auto& [key, value] : kwargs) {
+    const std::string name = py::str(key);
+    std::size_t i = 0;
+    while (i < op.parameter_count && (op.parameters[i].name != name || !read_by_method(op.parameters[i]))) ++i;
+    if (i == op.parameter_count) throw py::type_error(called + " got an unexpected keyword argument '" + name + "'");
+    if (given[i]) throw py::type_error(called + " got multiple values for argument '" + name + "'");
+    bound[i] = value;
+    given[i] = true;
+  }
+  for (std::size_t i = 0; i < op.parameter_count; ++i) {
+    if (read_by_method(op.parameters[i]) && !given[i]) {
+      throw py::type_error(called + " missing required argument '" + std::string(op.parameters[i].name) + "'");
+    }
+  }
+  return bound;
+}
+
+// Wipes the texts a call's variants held (passwords among them).
+struct WipedVariants {
+  std::vector<Variant> values;
+  WipedVariants() = default;
+  WipedVariants(const WipedVariants&) = delete;
+  WipedVariants& operator=(const WipedVariants&) = delete;
+  ~WipedVariants() {
+    for (Variant& v : values) {
+      if (auto* text = std::get_if<std::string>(&v)) wipe(*text);
+    }
+  }
+};
+
+py::object to_python_value(Variant& value, const Call& call) {
+  if (std::holds_alternative<Empty>(value)) return py::none();
+  if (const auto* b = std::get_if<Bool>(&value)) return py::bool_(b->value);
+  return to_python_result(std::get<std::string>(value), call);
+}
+
+// One call of a row's method on `self`.
+py::object call_row(const Operation& op, Control& self, const py::args& args, const py::kwargs& kwargs) {
+  const std::vector<py::handle> bound = bind_arguments(op, args, kwargs);
+  Call call(self.encoding());
+  WipedVariants values;
+  values.values.reserve(op.parameter_count);
+  {
+    // Every argument is converted before the call: the variants hold
+    // copies of the texts, which are wiped when the call is done.
+    for (std::size_t i = 0; i < op.parameter_count; ++i) {
+      const Parameter& p = op.parameters[i];
+      const std::string name(p.name);
+      if (p.direction == Direction::out) {
+        values.values.emplace_back(Empty{});
+      } else if (p.file) {
+        values.values.emplace_back(to_file_name(bound[i], name.c_str()));
+        call.file_work = true;
+      } else if (p.type == ValueType::byte) {
+        values.values.emplace_back(to_number(bound[i], name.c_str()));
+      } else if (p.type == ValueType::boolean) {
+        values.values.emplace_back(Bool{py::cast<bool>(bound[i])});
+      } else {
+        // The published names are literals, as Call keeps the one that set the kind.
+        const TextArgument text = Argument<std::string_view>::take(bound[i], p.name.data(), call);
+        values.values.emplace_back(std::string(text.view()));
+      }
+    }
+  }
+  Variant result;
+  {
+    const Control::CallGuard guard(self);
+    if (call.file_work || call.text_size >= unlocked_text_size) {
+      const py::gil_scoped_release released;
+      result = op.invoke(self.control(), values.values);
+    } else {
+      result = op.invoke(self.control(), values.values);
+    }
+    self.finish_call();
+  }
+  std::vector<py::object> outputs;
+  if (op.result != ValueType::none) outputs.push_back(to_python_value(result, call));
+  for (std::size_t i = 0; i < op.parameter_count; ++i) {
+    if (op.parameters[i].written()) outputs.push_back(to_python_value(values.values[i], call));
+  }
+  if (outputs.empty()) return py::none();
+  if (outputs.size() == 1) return outputs.front();
+  py::tuple tuple(outputs.size());
+  for (std::size_t i = 0; i < outputs.size(); ++i) tuple[i] = outputs[i];
+  return tuple;
+}
+
+void define_row(py::class_<Control>& cls, const Operation& op) {
+  const std::string doc = method_doc(op);
+  const std::string name(op.name);
+  cls.def(
+      name.c_str(),
+      [&op](Control& self, const py::args& args, const py::kwargs& kwargs) { return call_row(op, self, args, kwargs); },
+      doc.c_str());
 }
 
 // The object behind a Python instance, or none while it is not built yet.
@@ -204,89 +389,34 @@ call to call.)");
       "code_page", [](const Control& self) { return std::string(to_string(self.code_page())); },
       "The host's code page: 'cp1252', 'latin1' or 'none'.");
 
-  using Text = const std::string&;
-  def_method<Control>(cls, "About", "Show the About window. Raises Error 445: this host has no window system.",
-                      [](Encryption& c) { c.About(); });
-  def_method<Control>(cls, "EncryptPassword", {"Number", "DecryptedPassword"},
-                      "The scrambled text (OutPut), as encrypt_password() gives it.",
-                      [](Encryption& c, std::uint8_t Number, Text DecryptedPassword) {
-                        return output_of([&](std::string& out) { c.EncryptPassword(Number, DecryptedPassword, out); });
-                      });
-  def_method<Control>(cls, "DecryptPassword", {"Number", "EncryptedPassword"},
-                      "The restored text (OutPut), as decrypt_password() gives it.",
-                      [](Encryption& c, std::uint8_t Number, Text EncryptedPassword) {
-                        return output_of([&](std::string& out) { c.DecryptPassword(Number, EncryptedPassword, out); });
-                      });
-  def_method<Control>(cls, "convert", {"InPutString"}, "The hexadecimal form (OutPut), as the function convert() gives it.",
-                      [](Encryption& c, Text InPutString) {
-                        return output_of([&](std::string& out) { c.convert(InPutString, out); });
-                      });
-  def_method<Control>(cls, "DeConvert", {"InPutString"}, "The text of a hexadecimal form (OutPut), as deconvert() gives it.",
-                      [](Encryption& c, Text InPutString) {
-                        return output_of([&](std::string& out) { c.DeConvert(InPutString, out); });
-                      });
-  def_method<Control>(cls, "EasyCryptEnCode", {"InPutString"},
-                      "Every code raised by one (OutPut), as easy_crypt_encode() gives it.",
-                      [](Encryption& c, Text InPutString) {
-                        return output_of([&](std::string& out) { c.EasyCryptEnCode(InPutString, out); });
-                      });
-  def_method<Control>(cls, "EasyCryptDeCode", {"InPutString"},
-                      "Every code lowered by one (OutPut), as easy_crypt_decode() gives it.",
-                      [](Encryption& c, Text InPutString) {
-                        return output_of([&](std::string& out) { c.EasyCryptDeCode(InPutString, out); });
-                      });
-  def_method<Control>(cls, "EncodeDecodeFile", {"InputFile", "OutputFile", "Password"},
-                      "Encode or decode InputFile into OutputFile, as encode_decode_file() does, drawing from "
-                      "the control's own generator, which goes on from call to call (and is left as it was "
-                      "when the call fails).",
-                      [](Encryption& c, const FileName& InputFile, const FileName& OutputFile, Text Password) {
-                        c.EncodeDecodeFile(InputFile.value, OutputFile.value, Password);
-                      });
-  def_method<Control>(cls, "PowerEncryption", {"InPutString"},
-                      "The one-way scrambled text, as power_encryption() gives it in the host's code page.",
-                      [](Encryption& c, Text InPutString) { return c.PowerEncryption(InPutString); });
-  def_method<Control>(cls, "FastBlowFish", {"InPutString", "Password"},
-                      "The enciphered or deciphered text (OutPut), as fast_blow_fish() gives it; shows "
-                      "\"ERROR Zero!\" for every position whose result is code 0.",
-                      [](Encryption& c, Text InPutString, Text Password) {
-                        return output_of([&](std::string& out) { c.FastBlowFish(InPutString, out, Password); });
-                      });
-  def_method<Control>(cls, "SeedEncryption", {"InPutString", "SeedPassword"},
-                      "The text exclusive-ored with the seed, as seed_encryption() gives it.",
-                      [](Encryption& c, Text InPutString, Text SeedPassword) {
-                        return c.SeedEncryption(InPutString, SeedPassword);
-                      });
-  def_method<Control>(cls, "TextBoxCrypt", {"InPutText", "Password"},
-                      "(result, Password) as text_box_crypt() gives them: result is None for the empty "
-                      "variant, Password the key number's digits. Dropped codes are lost without a word.",
-                      [](Encryption& c, Text InPutText, Text Password) {
-                        WipedString password(Password);
-                        std::optional<std::string> result = c.TextBoxCrypt(InPutText, password.value);
-                        return TextBoxOutcome{std::move(result), password.value};
-                      });
-  def_method<Control>(cls, "TextBoxDeCrypt", {"InPutText", "Password"},
-                      "(result, Password) as text_box_decrypt() gives them; dropped codes are lost without a "
-                      "word.",
-                      [](Encryption& c, Text InPutText, Text Password) {
-                        WipedString password(Password);
-                        std::optional<std::string> result = c.TextBoxDeCrypt(InPutText, password.value);
-                        return TextBoxOutcome{std::move(result), password.value};
-                      });
-  def_method<Control>(cls, "DeCipherText", {"CipherString", "Password"},
-                      "The text of a cipher text. An empty password shows \"Please put in a password\" and "
-                      "gives the empty text; a cipher text that does not decipher to the password followed "
-                      "by the text shows \"Access Denied\" and comes back unchanged.",
-                      [](Encryption& c, Text CipherString, Text Password) {
-                        return c.DeCipherText(CipherString, Password);
-                      });
-  def_method<Control>(cls, "EnCipherText", {"CipherInString", "Password"},
-                      "The cipher text, as encipher_text() gives it, ending before the first sum above 255. "
-                      "An empty password shows \"Please put in a password\" and gives the empty text.",
-                      [](Encryption& c, Text CipherInString, Text Password) {
-                        return c.EnCipherText(CipherInString, Password);
-                      });
-  def_method<Control>(cls, "WipeFileClean", {"FileName"}, "Overwrite and delete the file, as wipe_file_clean() does.",
-                      [](Encryption& c, const FileName& file) { c.WipeFileClean(file.value); });
+  // The table itself, which quillfern.operations shows: one tuple per row,
+  // (name, dispid, kind, parameters, result), a parameter being
+  // (name, type, direction, file), types and directions as the interface
+  // listing names them.
+  m.def(
+      "_operations",
+      [] {
+        py::list rows;
+        for (const Operation& op : interface_table()) {
+          py::list parameters;
+          for (const Parameter& p : op.params()) {
+            parameters.append(py::make_tuple(std::string(p.name), std::string(to_string(p.type)),
+                                             std::string(to_string(p.direction)), p.file));
+          }
+          const char* kind = op.kind == InvokeKind::method         ? "method"
+                             : op.kind == InvokeKind::property_get ? "property_get"
+                                                                   : "property_put";
+          rows.append(py::make_tuple(std::string(op.name), op.dispid, kind, py::tuple(parameters),
+                                     std::string(to_string(op.result))));
+        }
+        return py::tuple(rows);
+      },
+      "_operations()\n--\n\nThe rows of the table of operations, as tuples.");
+
+  // Every method of the table of operations, written from its row.
+  for (const Operation& op : interface_table()) {
+    if (op.kind == InvokeKind::method) define_row(cls, op);
+  }
 }
 
 }  // namespace quillfern::python

@@ -1,6 +1,8 @@
-// The module's functions: one row per operation of the library, each a
-// Python name, the names of its parameters, its docstring and the library
-// function (or a short adapter over it). The keyed text ciphers never
+// The module's functions: one row per operation of the library, each the
+// row of the table of operations it stands for, a Python name, the names of
+// its parameters, its docstring and the library function (or a short
+// adapter over it). Each is checked against its row when the module is
+// imported: it takes what the row reads, in the row's order. The keyed text ciphers never
 // refuse or lose codes silently here: where the control would show a box
 // they raise Refused, and where its result would be cut or drop codes
 // they raise DataLoss unless allow_loss=True.
@@ -92,11 +94,17 @@ py::tuple key_tables() {
   return tables;
 }
 
+// The row of the table of operations that a module function stands for.
+template <auto Method>
+const Operation* row() {
+  return &operation_of<Method>();
+}
+
 }  // namespace
 
 void define_functions(py::module_& m) {
   // ---- character transforms ------------------------------------------------
-  def_function(m, "encrypt_password", {"number", "text"}, R"(Scramble a short text under the one-byte key `number` (0..255).
+  def_function(m, row<&Encryption::EncryptPassword>(), "encrypt_password", {"number", "text"}, R"(Scramble a short text under the one-byte key `number` (0..255).
 
 Odd positions move up by the key and even positions down, then every code
 is exclusive-ored with 10 - number. At most 254 characters.
@@ -105,16 +113,16 @@ Raises Error 5 at the first character whose code leaves 0..255 (every
 non-empty text when number is 11 or more), and Error 6 after the 255th
 character of a longer text.)",
                &transforms::encrypt_password);
-  def_function(m, "decrypt_password", {"number", "text"}, R"(Restore a text scrambled by encrypt_password with the same number.
+  def_function(m, row<&Encryption::DecryptPassword>(), "decrypt_password", {"number", "text"}, R"(Restore a text scrambled by encrypt_password with the same number.
 
 Same limits and errors as encrypt_password: at most 254 characters (Error
 6 after the 255th), Error 5 when a code leaves 0..255.)",
                &transforms::decrypt_password);
-  def_function(m, "convert", {"text"}, R"(The hexadecimal form of `text`: two upper-case digits per code, no separators.
+  def_function(m, row<&Encryption::convert>(), "convert", {"text"}, R"(The hexadecimal form of `text`: two upper-case digits per code, no separators.
 
 Any length; never fails. deconvert() reads it back.)",
                &transforms::convert);
-  def_function(m, "deconvert", {"hex"}, R"(The text whose hexadecimal form `hex` is.
+  def_function(m, row<&Encryption::DeConvert>(), "deconvert", {"hex"}, R"(The text whose hexadecimal form `hex` is.
 
 Every pair of characters at positions 1-2, 3-4, ... (and a lone last
 character) gives one code, read as the control's "&H" number reader reads
@@ -122,23 +130,23 @@ it: digits 0-9, A-F and a-f up to the first other character, no digit at
 all giving 0 ("ZZ" gives 0, "4Z" gives 4); blanks, tabs and line feeds
 inside a pair are skipped. Any length; never fails.)",
                &transforms::deconvert);
-  def_function(m, "easy_crypt_encode", {"text"}, R"(`text` with every code raised by one, without wrapping around.
+  def_function(m, row<&Encryption::EasyCryptEnCode>(), "easy_crypt_encode", {"text"}, R"(`text` with every code raised by one, without wrapping around.
 
 At most 32766 characters. Raises Error 6 for a longer text, Error 5 at the
 first character of code 255.)",
                &transforms::easy_crypt_encode);
-  def_function(m, "easy_crypt_decode", {"text"}, R"(`text` with every code lowered by one, without wrapping around.
+  def_function(m, row<&Encryption::EasyCryptDeCode>(), "easy_crypt_decode", {"text"}, R"(`text` with every code lowered by one, without wrapping around.
 
 At most 32766 characters. Raises Error 6 for a longer text, Error 5 at the
 first character of code 0.)",
                &transforms::easy_crypt_decode);
-  def_function(m, "seed_encryption", {"text", "seed"}, R"(`text` with each code exclusive-ored with the code of `seed` at the same position.
+  def_function(m, row<&Encryption::SeedEncryption>(), "seed_encryption", {"text", "seed"}, R"(`text` with each code exclusive-ored with the code of `seed` at the same position.
 
 Its own inverse: applying it twice with one seed gives the text back. The
 seed must be at least as long as the text (Error 5 otherwise; its codes
 past the text's length are not read). At most 32766 characters (Error 6).)",
                &transforms::seed_encryption);
-  def_function(m, "power_encryption", {"text", "code_page"}, R"(The one-way scrambled form of `text` (there is no inverse).
+  def_function(m, row<&Encryption::PowerEncryption>(), "power_encryption", {"text", "code_page"}, R"(The one-way scrambled form of `text` (there is no inverse).
 
 The text is upper-cased first, one code to one, as the host's code page
 `code_page` does: 'cp1252' (the default), 'latin1', or 'none' (a to z
@@ -147,7 +155,7 @@ Error 6. Different texts can give the same result.)",
                &transforms::power_encryption);
 
   // ---- keyed text ciphers --------------------------------------------------
-  def_function(m, "fast_blow_fish", {"text", "password"}, R"(Encipher or decipher `text` with FastBlowFish (the same operation both ways).
+  def_function(m, row<&Encryption::FastBlowFish>(), "fast_blow_fish", {"text", "password"}, R"(Encipher or decipher `text` with FastBlowFish (the same operation both ways).
 
 The result has the text's length; applying it again with the same password
 gives the text back. No length limit; never fails. Where the control shows
@@ -156,7 +164,7 @@ fill of the last block of 128 included) the result carries the position:
 it is a Ciphered (bytes) or CipheredText (str) whose `zeros` attribute is
 the tuple of those 1-based positions, in order.)",
                &fast_blow_fish);
-  def_function(m, "text_box_crypt", {"text", "password", "allow_loss"}, R"(Scramble `text` under the key number of `password`; returns (result, key_text).
+  def_function(m, row<&Encryption::TextBoxCrypt>(), "text_box_crypt", {"text", "password", "allow_loss"}, R"(Scramble `text` under the key number of `password`; returns (result, key_text).
 
 The key number is the password's code sum divided by 60; key_text is its
 decimal text, which the control leaves in its Password argument. Every
@@ -166,13 +174,13 @@ control: that raises DataLoss unless allow_loss=True. result is None when
 no character was produced (the control's empty variant: an empty text, or
 every code dropped).)",
                &text_box<true>);
-  def_function(m, "text_box_decrypt", {"text", "password", "allow_loss"}, R"(Undo text_box_crypt; returns (result, key_text).
+  def_function(m, row<&Encryption::TextBoxDeCrypt>(), "text_box_decrypt", {"text", "password", "allow_loss"}, R"(Undo text_box_crypt; returns (result, key_text).
 
 Give the same password as to text_box_crypt. Codes that would leave
 0..255 raise DataLoss unless allow_loss=True; result is None when no
 character was produced.)",
                &text_box<false>);
-  def_function(m, "encipher_text", {"text", "password", "allow_loss"}, R"(The cipher text of `text` that carries `password`.
+  def_function(m, row<&Encryption::EnCipherText>(), "encipher_text", {"text", "password", "allow_loss"}, R"(The cipher text of `text` that carries `password`.
 
 The password followed by the text, each code raised by the password code
 aligned with it (the password repeating). An empty password raises Refused
@@ -181,7 +189,7 @@ text (any password code of 128 or more does so in the password block):
 that raises DataLoss unless allow_loss=True. Texts and passwords of codes
 0..127 are never cut. No length limit.)",
                &encipher_text);
-  def_function(m, "decipher_text", {"cipher", "password", "allow_loss"}, R"(The text of a cipher text made by encipher_text under the same password.
+  def_function(m, row<&Encryption::DeCipherText>(), "decipher_text", {"cipher", "password", "allow_loss"}, R"(The text of a cipher text made by encipher_text under the same password.
 
 A cipher text that does not decipher to the password followed by the text
 raises Refused ("Access Denied"), as does an empty password ("Please put in
@@ -190,7 +198,7 @@ DataLoss unless allow_loss=True. No length limit.)",
                &decipher_text);
 
   // ---- file operations ----------------------------------------------------
-  def_function(m, "encode_decode_file", {"input_path", "output_path", "password", "state"},
+  def_function(m, row<&Encryption::EncodeDecodeFile>(), "encode_decode_file", {"input_path", "output_path", "password", "state"},
                R"(Write `output_path` as the bytes of `input_path` under `password`; returns the generator state after the call.
 
 Encoding and decoding are one operation: every byte is exclusive-ored with a
@@ -205,7 +213,7 @@ it was; it may be the input itself. Raises Error 53 for a missing input
 (nothing is created), Error 5 for an empty password with a non-empty input,
 and the file errors 52, 57, 61, 70, 75, 76 (FileError, an OSError).)",
                &encode_decode_file);
-  def_function(m, "wipe_file_clean", {"path"}, R"(Overwrite the file at `path` with "X", then with spaces, and delete it.
+  def_function(m, row<&Encryption::WipeFileClean>(), "wipe_file_clean", {"path"}, R"(Overwrite the file at `path` with "X", then with spaces, and delete it.
 
 Each pass runs from its first byte to the next whole 4096-byte block past its
 end and is flushed to the device. Read-only files are wiped too. Raises Error

@@ -34,6 +34,7 @@ PYBIND11_MODULE(_quillfern, m) {
   qp::translate_exceptions();
   qp::define_functions(m);
   qp::define_control(m);
+  qp::define_identify(m);
   m.attr("__version__") = quillfern::version_string;
   m.attr("UNLOCKED_TEXT_SIZE") = qp::unlocked_text_size;
 }

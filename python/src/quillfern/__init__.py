@@ -13,11 +13,26 @@ Failures raise Error (with .number and .description; file errors are
 FileError, also an OSError), Refused where the control would refuse
 through a message box, and DataLoss where its result would lose codes
 (unless allow_loss=True). Encryption is the control itself, with its
-published method names and message boxes.
+published method names and message boxes, each method written from a row
+of the table of operations (`operations`). BasicRandom is the classic
+runtime's Rnd and Randomize; identify() names the operation and key that
+made a stored text.
 """
 
-from ._types import Ciphered, CipheredText, DataLoss, Error, FileError, Message, Refused
+from ._types import (
+    Ciphered,
+    CipheredText,
+    DataLoss,
+    Error,
+    FileError,
+    Message,
+    Operation,
+    Parameter,
+    Reading,
+    Refused,
+)
 from ._quillfern import (
+    BasicRandom,
     Encryption,
     UNLOCKED_TEXT_SIZE,
     __version__,
@@ -31,6 +46,7 @@ from ._quillfern import (
     encode_decode_file,
     encrypt_password,
     fast_blow_fish,
+    identify,
     power_encryption,
     seed_encryption,
     tables,
@@ -39,9 +55,20 @@ from ._quillfern import (
     wipe_file_clean,
 )
 
+from ._quillfern import _operations
+
 Encryption.__module__ = __name__
+BasicRandom.__module__ = __name__
+
+# The table of operations: every row, in published order.
+operations = tuple(
+    Operation(name, dispid, kind, tuple(Parameter(*p) for p in parameters), result)
+    for name, dispid, kind, parameters, result in _operations()
+)
+del _operations
 
 __all__ = [
+    "BasicRandom",
     "Ciphered",
     "CipheredText",
     "DataLoss",
@@ -49,6 +76,9 @@ __all__ = [
     "Error",
     "FileError",
     "Message",
+    "Operation",
+    "Parameter",
+    "Reading",
     "Refused",
     "UNLOCKED_TEXT_SIZE",
     "__version__",
@@ -62,6 +92,8 @@ __all__ = [
     "encode_decode_file",
     "encrypt_password",
     "fast_blow_fish",
+    "identify",
+    "operations",
     "power_encryption",
     "seed_encryption",
     "tables",

@@ -53,6 +53,69 @@ class Message(NamedTuple):
     style: int
     title: str
 
+class Parameter(NamedTuple):
+    name: str
+    type: str
+    direction: str
+    file: bool
+
+class Operation(NamedTuple):
+    name: str
+    dispid: int
+    kind: str
+    parameters: Tuple[Parameter, ...]
+    result: str
+
+operations: Tuple[Operation, ...]
+
+# ---- the runtime's generator and identify ---------------------------------------
+
+class BasicRandom:
+    state: int
+    def __init__(self, state: Optional[int] = ...) -> None: ...
+    def rnd(self, x: float = ...) -> float: ...
+    @property
+    def last(self) -> float: ...
+    def randomize(self, x: float) -> None: ...
+    def randomize_timer(self, timer: float) -> None: ...
+
+class Reading:
+    operation: str
+    restored_by: str
+    key: Optional[int]
+    password: Union[bytes, str, None]
+    result: Union[bytes, str]
+    length: int
+    score: float
+    bits_per_code: float
+    plausible: bool
+    def __init__(
+        self,
+        operation: str,
+        restored_by: str,
+        key: Optional[int],
+        password: Union[bytes, str, None],
+        result: Union[bytes, str],
+        length: int,
+        score: float,
+        bits_per_code: float,
+        plausible: bool,
+        encoding: Optional[str] = ...,
+    ) -> None: ...
+    @property
+    def command(self) -> str: ...
+    def restore(self, text: Union[Bytes, str]) -> Union[bytes, str]: ...
+
+def identify(
+    text: Union[Bytes, str],
+    *,
+    max_key: int = ...,
+    max_password: int = ...,
+    all: bool = ...,
+    kept: int = ...,
+    encoding: str = ...,
+) -> list[Reading]: ...
+
 # ---- character transforms ----------------------------------------------------
 
 @overload

@@ -169,3 +169,119 @@ Message = _namedtuple("Message", "text style title")
 Message.__doc__ = """A message box of the control: its text, its style number (0 an OK button,
 48 the exclamation icon, 12 for the cipher-text boxes) and its title
 ("quillfern" when the control gave none)."""
+
+
+Parameter = _namedtuple("Parameter", "name type direction file")
+Parameter.__doc__ = """A parameter of a row of the table of operations: its published name, its
+type ('Boolean', 'Byte', 'String'), its passing ('in', 'out', 'in, out',
+'by value'), and whether the text names a file."""
+
+Operation = _namedtuple("Operation", "name dispid kind parameters result")
+Operation.__doc__ = """A row of the control's table of operations: the published name, the
+dispatch id, the kind ('method', 'property_get', 'property_put'), the
+parameters (a tuple of Parameter, in published order) and the result type
+('none', 'Boolean', 'String', 'Variant'). Each method row is a method of
+Encryption of that name, taking the parameters that are not 'out' and
+returning the result followed by the 'out' and 'in, out' ones."""
+
+
+def _text_box_password(key):
+    """A password of printable ASCII codes whose key number is `key`: its code
+    sum is 60 * key + 30, the middle of the sums that give it."""
+    if key == 0:
+        return ""
+    total = 60 * key + 30
+    count = -(-total // 126)
+    base, more = divmod(total, count)
+    return chr(base + 1) * more + chr(base) * (count - more)
+
+
+class Reading:
+    """One reading of a stored text, as identify() gives it.
+
+    `operation` is the control's operation that would have made the text
+    ('convert', 'EncryptPassword', 'EasyCryptEnCode', 'TextBoxCrypt',
+    'EnCipherText') and `restored_by` the one that restores it; `key` the
+    Number (EncryptPassword) or key number (TextBoxCrypt), None for the
+    others; `password` the password read from the cipher text's block
+    (EnCipherText), None for the others; `result` the first codes of the
+    restored text (identify's `kept`) and `length` its whole length;
+    `score` the ranking score in bits, fewer ranking first, and
+    `bits_per_code` the model's bits per code of the restored text;
+    `plausible` whether it passes the plausibility rule. `command` is the
+    call of this package that restores the text, and restore(text) makes
+    that call.
+    """
+
+    __slots__ = ("operation", "restored_by", "key", "password", "result", "length", "score", "bits_per_code",
+                 "plausible", "_encoding")
+
+    def __init__(self, operation, restored_by, key, password, result, length, score, bits_per_code, plausible,
+                 encoding=None):
+        self.operation = operation
+        self.restored_by = restored_by
+        self.key = key
+        self.password = password
+        self.result = result
+        self.length = length
+        self.score = score
+        self.bits_per_code = bits_per_code
+        self.plausible = plausible
+        self._encoding = encoding
+
+    def _call(self):
+        """The function name and the arguments after the text of the call that restores it."""
+        if self.operation == "convert":
+            return "deconvert", ()
+        if self.operation == "EncryptPassword":
+            return "decrypt_password", (self.key,)
+        if self.operation == "EasyCryptEnCode":
+            return "easy_crypt_decode", ()
+        if self.operation == "TextBoxCrypt":
+            password = _text_box_password(self.key)
+            return "text_box_decrypt", (password if self._encoding else password.encode("ascii"),)
+        return "decipher_text", (self.password,)
+
+    @property
+    def command(self):
+        """The call that restores the whole text, with `text` standing for it."""
+        name, extra = self._call()
+        if name == "decrypt_password":
+            arguments = [repr(self.key), "text"]
+        else:
+            arguments = ["text"] + [repr(value) for value in extra]
+        if self._encoding and self._encoding != "cp1252":
+            arguments.append(f"encoding={self._encoding!r}")
+        call = f"quillfern.{name}({', '.join(arguments)})"
+        # The text-box cipher gives (result, key_text); the password is any
+        # one of the key number's.
+        return call + "[0]" if name == "text_box_decrypt" else call
+
+    def restore(self, text):
+        """The whole restored text: the call of `command` on `text`."""
+        from . import _quillfern
+        name, extra = self._call()
+        function = getattr(_quillfern, name)
+        keywords = {"encoding": self._encoding} if self._encoding else {}
+        if name == "decrypt_password":
+            return function(self.key, text, **keywords)
+        result = function(text, *extra, **keywords)
+        return result[0] if name == "text_box_decrypt" else result
+
+    def _fields(self):
+        return tuple(getattr(self, name) for name in Reading.__slots__)
+
+    def __eq__(self, other):
+        return isinstance(other, Reading) and self._fields() == other._fields()
+
+    def __hash__(self):
+        return hash(self._fields())
+
+    def __repr__(self):
+        key = "" if self.key is None else f", key={self.key}"
+        password = "" if self.password is None else f", password={self.password!r}"
+        return (f"Reading({self.operation!r}{key}{password}, score={self.score:.1f}, "
+                f"result={self.result!r}, length={self.length})")
+
+    def __reduce__(self):
+        return (Reading, self._fields())
