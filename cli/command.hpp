@@ -1,6 +1,6 @@
 // What a command of the quillfern tool is, and what it runs with. Every
-// command is a row of the command table (commands.cpp), which also
-// produces the help texts.
+// command is a row of the command table (commands.cpp), from which
+// help.cpp renders the help texts.
 #pragma once
 
 #include <cstdint>
