@@ -11,6 +11,7 @@
 #include "cli/streams.hpp"
 #include "cli/text_input.hpp"
 #include "quillfern/core/ascii.hpp"
+#include "quillfern/core/basic_random.hpp"
 #include "quillfern/core/error.hpp"
 #include "quillfern/platform/file_system.hpp"
 #include "quillfern/platform/secure_memory.hpp"
@@ -99,6 +100,23 @@ std::uint8_t parse_number(std::string_view option, std::string_view text) {
                      std::string(text) + "'");
   }
   return static_cast<std::uint8_t>(value);
+}
+
+std::uint32_t generator_state_option(const Context& context) {
+  const auto value = context.args.value("generator-state");
+  if (!value) return files::BasicRandom::start_state;
+  std::string_view text = *value;
+  int base = 10;
+  if (text.starts_with("0x") || text.starts_with("0X")) {
+    text.remove_prefix(2);
+    base = 16;
+  }
+  std::uint32_t state = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), state, base);
+  if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || state > files::BasicRandom::state_mask) {
+    throw UsageError("--generator-state takes a number from 0 to 16777215 (0xFFFFFF), not '" + *value + "'");
+  }
+  return state;
 }
 
 namespace {
