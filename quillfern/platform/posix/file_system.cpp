@@ -138,7 +138,9 @@ File File::open_read(const std::string& path) {
 
 File File::open_write(const std::string& path) {
   File file(open_checked(path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK, FileAccess::read), path);
-  if (file.info().kind != FileKind::regular) raise_file_error(EISDIR, FileAccess::write, path);
+  if (const FileKind kind = file.info().kind; kind != FileKind::regular) {
+    raise_file_error(kind == FileKind::directory ? EISDIR : not_a_regular_file, FileAccess::write, path);
+  }
   return file;
 }
 
@@ -417,12 +419,12 @@ HeldFile HeldFile::hold(const std::string& path) {
   if (held.file_ < 0) {
     const int error = errno;
     // Without O_PATH a final symbolic link fails to open.
-    if (error == ELOOP) raise_file_error(EISDIR, FileAccess::write, path);
+    if (error == ELOOP) raise_file_error(not_a_regular_file, FileAccess::write, path);
     raise_file_error(error, FileAccess::read, path);
   }
   struct stat st {};
   look(held.file_, st, path);
-  if (!S_ISREG(st.st_mode)) raise_file_error(EISDIR, FileAccess::write, path);
+  if (!S_ISREG(st.st_mode)) raise_file_error(S_ISDIR(st.st_mode) ? EISDIR : not_a_regular_file, FileAccess::write, path);
   held.info_ = info_from(st);
   held.owner_ = st.st_uid;
   held.saved_mode_ = held.info_.permissions;
