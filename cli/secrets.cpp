@@ -341,7 +341,8 @@ std::vector<Option> seed_options() {
 }
 
 std::string parse_hex_option(std::string_view option, std::string_view hex) {
-  std::string codes;
+  // Built in a secret buffer: its growth leaves no copy of the codes.
+  SecretString codes;
   int high = -1;
   for (char ch : hex) {
     if (ch == ' ' || ch == ':' || ch == '\t') {
@@ -360,7 +361,7 @@ std::string parse_hex_option(std::string_view option, std::string_view hex) {
     }
   }
   if (high >= 0) throw UsageError("--" + std::string(option) + " needs an even number of digits");
-  return codes;
+  return codes.copy();
 }
 
 std::string read_password(const ParsedArgs& args, CodePage encoding) {

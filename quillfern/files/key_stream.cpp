@@ -7,7 +7,6 @@
 #include <numeric>
 
 #include "quillfern/core/error.hpp"
-#include "quillfern/platform/secure_memory.hpp"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -124,13 +123,8 @@ std::uint32_t KeyStream::seeded_state(std::string_view password, std::uint32_t s
   return random.state();
 }
 
-KeyStream::~KeyStream() {
-  platform::secure_wipe(skip_maps_);
-  platform::secure_wipe(lane_multipliers_);
-  platform::secure_wipe(lane_increments_);
-  platform::secure_wipe(phase_of_);
-  state_ = 0;
-}
+// The tables wipe themselves; the state is the last of the secret.
+KeyStream::~KeyStream() { secure_wipe(&state_, sizeof state_); }
 
 bool KeyStream::fast_lanes_available() noexcept {
 #ifdef QUILLFERN_X86
@@ -158,7 +152,7 @@ KeyStream::KeyStream(std::string_view password, const BasicRandom& random)
 
   // From the state right after the draw of a byte at position q to the
   // state right after the draw of the byte 32 further on.
-  std::vector<AffineMap> leap(length);
+  SecretVector<AffineMap> leap(length);
   for (std::size_t q = 0; q < length; ++q) {
     AffineMap map;
     for (std::size_t i = 0; i < lane_count; ++i) {
@@ -179,7 +173,6 @@ KeyStream::KeyStream(std::string_view password, const BasicRandom& random)
     }
   }
   phases_ = phases;
-  platform::secure_wipe(leap);
 }
 
 void KeyStream::apply_bytes(const unsigned char* in, unsigned char* out, std::size_t size) noexcept {
