@@ -71,14 +71,19 @@ const unsigned char* bytes(std::string_view text) noexcept {
   return reinterpret_cast<const unsigned char*>(text.data());
 }
 
+// Both ciphers refuse an empty password before anything else.
+template <typename Result>
+Result refused_without_password() {
+  Result result;
+  result.verdict = CipherVerdict::no_password;
+  return result;
+}
+
 }  // namespace
 
 EnCipherResult encipher_text(std::string_view text, std::string_view password) {
+  if (password.empty()) return refused_without_password<EnCipherResult>();
   EnCipherResult result;
-  if (password.empty()) {
-    result.verdict = CipherVerdict::no_password;
-    return result;
-  }
   const std::size_t lp = password.size();
   result.text.resize(lp + text.size());
   auto* out = reinterpret_cast<unsigned char*>(result.text.data());
@@ -95,11 +100,8 @@ EnCipherResult encipher_text(std::string_view text, std::string_view password) {
 }
 
 DeCipherResult decipher_text(std::string_view cipher, std::string_view password) {
+  if (password.empty()) return refused_without_password<DeCipherResult>();
   DeCipherResult result;
-  if (password.empty()) {
-    result.verdict = CipherVerdict::no_password;
-    return result;
-  }
   const std::size_t lp = password.size();
   const RepeatedPassword key(password, std::max(lp, cipher.size()));
   // Accepted exactly when the deciphered text begins with the password:
