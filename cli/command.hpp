@@ -1,6 +1,6 @@
 // What a command of the quillfern tool is, and what it runs with. Every
-// command is a row of the command table (commands.cpp), which also
-// produces the help texts.
+// command is a row of the command table (commands.cpp), from which
+// help.cpp renders the help texts.
 #pragma once
 
 #include <cstdint>
@@ -100,5 +100,8 @@ struct Context {
 
 // Helpers shared by the command families.
 [[nodiscard]] std::uint8_t parse_number(std::string_view option, std::string_view text);
+// --generator-state N (0..0xFFFFFF, decimal or 0x hex), or the state of a
+// new process; throws UsageError for anything else.
+[[nodiscard]] std::uint32_t generator_state_option(const Context& context);
 
 }  // namespace quillfern::cli

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <charconv>
 #include <cstdio>
 
 #include "cli/command.hpp"
@@ -77,24 +76,6 @@ class ProgressBar {
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point last_ = start_;
 };
-
-std::uint32_t generator_state_option(const Context& context) {
-  const auto value = context.args.value("generator-state");
-  if (!value) return files::BasicRandom::start_state;
-  std::string_view text = *value;
-  int base = 10;
-  if (text.starts_with("0x") || text.starts_with("0X")) {
-    text.remove_prefix(2);
-    base = 16;
-  }
-  std::uint32_t state = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), state, base);
-  if (text.empty() || ec != std::errc{} || end != text.data() + text.size() ||
-      state > files::BasicRandom::state_mask) {
-    throw UsageError("--generator-state takes a number from 0 to 16777215 (0xFFFFFF), not '" + *value + "'");
-  }
-  return state;
-}
 
 int file_code(Context& context) {
   const auto& files_named = context.args.positionals();

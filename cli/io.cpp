@@ -1,7 +1,5 @@
 #include "cli/io.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -50,36 +48,19 @@ void write_all(const std::string& path, std::string_view data, bool force) {
 }
 
 InputFile::InputFile(const std::string& path) {
-  if (path.empty() || path == "-") {
-    fd_ = STDIN_FILENO;
-    name_ = "standard input";
-    return;
-  }
-  name_ = path;
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) throw IoError(system_message("cannot open", path, errno));
-  owned_ = true;
-  struct stat info {};
-  if (fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
-    ::close(fd_);
-    throw IoError("cannot read " + path + ": Is a directory");
-  }
-#ifdef POSIX_FADV_SEQUENTIAL
-  (void)::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-#endif
-}
-
-InputFile::~InputFile() {
-  if (owned_) ::close(fd_);
+  // A named file goes through the library's file layer, so that its
+  // failures read as those of the file operations (53, 76, 75, ...).
+  if (!path.empty() && path != "-") file_ = platform::File::open_read(path);
 }
 
 std::size_t InputFile::read(char* data, std::size_t size) {
+  if (file_.is_open()) return file_.read(data, size);
   std::size_t filled = 0;
   while (filled < size) {
-    ssize_t got = ::read(fd_, data + filled, size - filled);
+    ssize_t got = ::read(STDIN_FILENO, data + filled, size - filled);
     if (got < 0) {
       if (errno == EINTR) continue;
-      throw IoError(system_message("cannot read", name_, errno));
+      throw IoError(system_message("cannot read", "standard input", errno));
     }
     if (got == 0) break;
     filled += static_cast<std::size_t>(got);

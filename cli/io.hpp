@@ -31,21 +31,19 @@ class IoError : public std::runtime_error {
 void write_all(const std::string& path, std::string_view data, bool force = false);
 
 // A file, or standard input for "" and "-", read in pieces of any size.
+// A file is opened and read through platform::File: its failures throw
+// quillfern::Error with the file error numbers (53 for a missing file, 75
+// for a folder); those of standard input throw IoError.
 class InputFile {
  public:
   explicit InputFile(const std::string& path);
-  ~InputFile();
-  InputFile(const InputFile&) = delete;
-  InputFile& operator=(const InputFile&) = delete;
 
   // Fills `data` with up to `size` bytes; fewer only at the end of the
   // input, 0 once it is exhausted.
   [[nodiscard]] std::size_t read(char* data, std::size_t size);
 
  private:
-  int fd_ = -1;
-  bool owned_ = false;
-  std::string name_;
+  platform::File file_;  // not open: standard input
 };
 
 // A result written in pieces: standard output for "" and "-", anything

@@ -214,24 +214,6 @@ Format parse_format(const Context& context) {
   throw UsageError("--format takes state, single, byte or int:N (N from 1 to 2147483647), not '" + *value + "'");
 }
 
-// The same form as file-code's option of the same name.
-std::uint32_t start_state(const Context& context) {
-  const auto value = context.args.value("generator-state");
-  if (!value) return BasicRandom::start_state;
-  std::string_view text = *value;
-  int base = 10;
-  if (text.starts_with("0x") || text.starts_with("0X")) {
-    text.remove_prefix(2);
-    base = 16;
-  }
-  std::uint32_t state = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), state, base);
-  if (text.empty() || ec != std::errc{} || end != text.data() + text.size() || state > BasicRandom::state_mask) {
-    throw UsageError("--generator-state takes a number from 0 to 16777215 (0xFFFFFF), not '" + *value + "'");
-  }
-  return state;
-}
-
 std::optional<float> timer_option(const Context& context) {
   const auto value = context.args.value("timer");
   if (!value) return std::nullopt;
@@ -269,7 +251,7 @@ std::string formatted(float value, std::uint32_t state, const Format& format) {
 
 int rnd_command(Context& context) {
   const Format format = parse_format(context);
-  BasicRandom random(start_state(context));
+  BasicRandom random(generator_state_option(context));
   const std::optional<float> timer = timer_option(context);
 
   std::string script;

@@ -46,19 +46,6 @@ void warn_if_readable_by_others(const std::string& path) {
   }
 }
 
-// Appends to a secret without leaving copies behind: when the buffer must
-// grow, the old one is wiped before it is freed.
-void append_secret(std::string& secret, const char* data, std::size_t size) {
-  if (secret.size() + size > secret.capacity()) {
-    std::string bigger;
-    bigger.reserve(2 * (secret.size() + size) + 64);
-    bigger = secret;
-    platform::secure_wipe(secret);
-    secret.swap(bigger);
-  }
-  secret.append(data, size);
-}
-
 [[noreturn]] void too_long(const std::string& source) {
   throw UsageError(source + ": the password is longer than " +
                    std::to_string(password_max_bytes >> 20) + " MiB (" +
@@ -81,63 +68,48 @@ std::size_t read_some(int fd, char* buffer, std::size_t size, const std::string&
 // follows is left for the command (a text on the same standard input): a
 // regular file is read in blocks and its offset put back just past the line
 // feed, anything else is read a byte at a time. Every buffer that held the
-// password is wiped.
+// password wipes itself.
 std::string read_first_line(int fd, bool ours, const std::string& source) {
   struct stat info {};
   const off_t start = !ours && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
                           ? ::lseek(fd, 0, SEEK_CUR)
                           : off_t{-1};
   const std::size_t block = ours || start >= 0 ? 4096 : 1;
-  char buffer[4096];
-  std::string line;
-  line.reserve(256);
+  SecretVector<char> buffer(4096);
+  SecretString line;
   std::uint64_t consumed = 0;
-  try {
-    for (;;) {
-      const std::size_t got = read_some(fd, buffer, block, source);
-      if (got == 0) break;
-      const auto* feed = static_cast<const char*>(std::memchr(buffer, '\n', got));
-      const std::size_t taken = feed == nullptr ? got : static_cast<std::size_t>(feed - buffer);
-      // One byte more than the limit, for a carriage return before the feed.
-      if (line.size() + taken > password_max_bytes + 1) too_long(source);
-      append_secret(line, buffer, taken);
-      if (feed != nullptr) {
-        consumed += taken + 1;
-        if (start >= 0 && taken + 1 < got) {
-          (void)::lseek(fd, start + static_cast<off_t>(consumed), SEEK_SET);
-        }
-        break;
+  for (;;) {
+    const std::size_t got = read_some(fd, buffer.data(), block, source);
+    if (got == 0) break;
+    const auto* feed = static_cast<const char*>(std::memchr(buffer.data(), '\n', got));
+    const std::size_t taken = feed == nullptr ? got : static_cast<std::size_t>(feed - buffer.data());
+    // One byte more than the limit, for a carriage return before the feed.
+    if (line.size() + taken > password_max_bytes + 1) too_long(source);
+    line += std::string_view(buffer.data(), taken);
+    if (feed != nullptr) {
+      consumed += taken + 1;
+      if (start >= 0 && taken + 1 < got) {
+        (void)::lseek(fd, start + static_cast<off_t>(consumed), SEEK_SET);
       }
-      consumed += got;
+      break;
     }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() > password_max_bytes) too_long(source);
-  } catch (...) {
-    platform::secure_wipe(buffer, sizeof buffer);
-    platform::secure_wipe(line);
-    throw;
+    consumed += got;
   }
-  platform::secure_wipe(buffer, sizeof buffer);
-  return line;
+  if (line.view().ends_with('\r')) line.truncate(line.size() - 1);
+  if (line.size() > password_max_bytes) too_long(source);
+  return line.copy();
 }
 
 // At most `most` bytes of what `fd` holds, exactly.
 std::string read_bytes(int fd, std::size_t most, const std::string& source) {
-  std::string bytes;
-  char buffer[4096];
-  try {
-    while (bytes.size() < most) {
-      const std::size_t got = read_some(fd, buffer, std::min(sizeof buffer, most - bytes.size()), source);
-      if (got == 0) break;
-      append_secret(bytes, buffer, got);
-    }
-  } catch (...) {
-    platform::secure_wipe(buffer, sizeof buffer);
-    platform::secure_wipe(bytes);
-    throw;
+  SecretString bytes;
+  SecretVector<char> buffer(4096);
+  while (bytes.size() < most) {
+    const std::size_t got = read_some(fd, buffer.data(), std::min(buffer.size(), most - bytes.size()), source);
+    if (got == 0) break;
+    bytes += std::string_view(buffer.data(), got);
   }
-  platform::secure_wipe(buffer, sizeof buffer);
-  return bytes;
+  return bytes.copy();
 }
 
 // Opens a file named by an option and hands its descriptor to `read`.
@@ -256,8 +228,7 @@ std::optional<std::string> prompt(const char* question) {
   quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | ISIG);
   quiet.c_cc[VMIN] = 1;
   quiet.c_cc[VTIME] = 0;
-  std::string answer;
-  answer.reserve(256);
+  SecretString answer;
   int ending = 0;      // the signal that ended the prompt
   bool ended = false;  // the end of input came first
   std::exception_ptr failure;
@@ -289,18 +260,15 @@ std::optional<std::string> prompt(const char* question) {
           break;
         }
         if (code == saved.c_cc[VERASE] || ch == '\b' || ch == 0x7f) {
-          if (!answer.empty()) {
-            answer.back() = '\0';
-            answer.pop_back();
-          }
+          if (!answer.empty()) answer.truncate(answer.size() - 1);
           continue;
         }
         if (code == saved.c_cc[VKILL]) {
-          platform::secure_wipe(answer);
+          answer.clear();
           continue;
         }
         if (answer.size() == password_max_bytes) too_long("the password");
-        append_secret(answer, &ch, 1);
+        answer += ch;
       }
     } catch (...) {
       failure = std::current_exception();
@@ -308,7 +276,6 @@ std::optional<std::string> prompt(const char* question) {
     (void)!::write(fd, "\n", 1);
     ::tcsetattr(fd, TCSAFLUSH, &saved);
     ::close(fd);
-    if (ending != 0 || ended || failure) platform::secure_wipe(answer);
     if (ending != 0) {
       // Raised while still blocked: it arrives, under the dispositions the
       // tool had before the prompt, as soon as the mask is put back.
@@ -318,7 +285,7 @@ std::optional<std::string> prompt(const char* question) {
   if (failure) std::rethrow_exception(failure);
   if (ending != 0) throw UsageError("interrupted at the password prompt");
   if (ended) throw UsageError("no password given (the input ended at the prompt)");
-  return answer;
+  return answer.copy();
 }
 
 }  // namespace
@@ -341,7 +308,8 @@ std::vector<Option> seed_options() {
 }
 
 std::string parse_hex_option(std::string_view option, std::string_view hex) {
-  std::string codes;
+  // Built in a secret buffer: its growth leaves no copy of the codes.
+  SecretString codes;
   int high = -1;
   for (char ch : hex) {
     if (ch == ' ' || ch == ':' || ch == '\t') {
@@ -360,7 +328,7 @@ std::string parse_hex_option(std::string_view option, std::string_view hex) {
     }
   }
   if (high >= 0) throw UsageError("--" + std::string(option) + " needs an even number of digits");
-  return codes;
+  return codes.copy();
 }
 
 std::string read_password(const ParsedArgs& args, CodePage encoding) {

@@ -1,9 +1,10 @@
 #include "quillfern/ciphers/cipher_text.hpp"
-#include "quillfern/platform/secure_memory.hpp"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
+
+#include "quillfern/core/secret.hpp"
 
 namespace quillfern::ciphers {
 namespace {
@@ -24,12 +25,11 @@ class RepeatedPassword {
   }
   RepeatedPassword(const RepeatedPassword&) = delete;
   RepeatedPassword& operator=(const RepeatedPassword&) = delete;
-  ~RepeatedPassword() { platform::secure_wipe(codes_); }
   [[nodiscard]] const unsigned char* data() const noexcept { return codes_.data(); }
   [[nodiscard]] std::size_t size() const noexcept { return codes_.size(); }
 
  private:
-  std::vector<unsigned char> codes_;
+  SecretVector<unsigned char> codes_;  // wiped when it goes
 };
 
 // out[i] = in[i] +/- the password code aligned with i (the password starting
@@ -71,14 +71,19 @@ const unsigned char* bytes(std::string_view text) noexcept {
   return reinterpret_cast<const unsigned char*>(text.data());
 }
 
+// Both ciphers refuse an empty password before anything else.
+template <typename Result>
+Result refused_without_password() {
+  Result result;
+  result.verdict = CipherVerdict::no_password;
+  return result;
+}
+
 }  // namespace
 
 EnCipherResult encipher_text(std::string_view text, std::string_view password) {
+  if (password.empty()) return refused_without_password<EnCipherResult>();
   EnCipherResult result;
-  if (password.empty()) {
-    result.verdict = CipherVerdict::no_password;
-    return result;
-  }
   const std::size_t lp = password.size();
   result.text.resize(lp + text.size());
   auto* out = reinterpret_cast<unsigned char*>(result.text.data());
@@ -95,21 +100,18 @@ EnCipherResult encipher_text(std::string_view text, std::string_view password) {
 }
 
 DeCipherResult decipher_text(std::string_view cipher, std::string_view password) {
+  if (password.empty()) return refused_without_password<DeCipherResult>();
   DeCipherResult result;
-  if (password.empty()) {
-    result.verdict = CipherVerdict::no_password;
-    return result;
-  }
   const std::size_t lp = password.size();
   const RepeatedPassword key(password, std::max(lp, cipher.size()));
   // Accepted exactly when the deciphered text begins with the password:
   // the password block must decipher completely and equal it.
-  std::string head(std::min(lp, cipher.size()), '\0');
+  SecretString head;
+  head.resize(std::min(lp, cipher.size()));
   const std::size_t head_done =
       combine<Direction::subtract>(bytes(cipher), head.size(), key,
                                    reinterpret_cast<unsigned char*>(head.data()));
-  const bool accepted = head_done == lp && head == password;
-  platform::secure_wipe(head);
+  const bool accepted = head_done == lp && head.view() == password;
   if (!accepted) {
     result.verdict = CipherVerdict::access_denied;
     return result;

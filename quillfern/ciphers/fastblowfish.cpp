@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "quillfern/ciphers/key_tables.hpp"
-#include "quillfern/platform/secure_memory.hpp"
+#include "quillfern/core/secret.hpp"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -27,13 +27,12 @@ inline std::uint32_t lookup_or(std::span<const std::uint8_t> table, std::uint32_
 // Key bytes of processed positions 0 .. count-1 (0-based), walking the
 // password cursor, the lookup index and the four slots exactly as the
 // cipher does, with the password key folded in.
-std::vector<std::uint8_t> walk_key_stream(std::size_t count, std::string_view password,
-                                          std::uint32_t password_key) {
+SecretBytes walk_key_stream(std::size_t count, std::string_view password, std::uint32_t password_key) {
   const std::span<const std::uint8_t> t1 = key_table(1), t2 = key_table(2), t3 = key_table(3),
                                       t4 = key_table(4), t5 = key_table(5), t6 = key_table(6),
                                       t7 = key_table(7), t8 = key_table(8);
   const std::size_t n = password.size();
-  std::vector<std::uint8_t> stream(count);
+  SecretBytes stream(count);
   std::size_t cursor = 0;
   std::uint32_t index = 0;  // stays 0 throughout with an empty password
   std::uint32_t a = 0, b = 0, c = 0, d = 0;
@@ -189,7 +188,7 @@ std::string fast_blow_fish(XorKernel kernel, std::string_view text, std::string_
   const std::size_t cursor_period = n >= 3 ? n - 1 : 1;
   const std::size_t period = std::lcm(fast_blow_fish_block, cursor_period);
   const std::size_t walked = std::min(processed, 2 * period);
-  std::vector<std::uint8_t> stream =
+  const SecretBytes stream =
       walk_key_stream(walked, password, fast_blow_fish_key(length, password));
   auto key_at = [&](std::size_t t) {
     return t < walked ? stream[t] : stream[period + (t - period) % period];
@@ -199,7 +198,9 @@ std::string fast_blow_fish(XorKernel kernel, std::string_view text, std::string_
   // which spares a first pass that would only clear it.
   std::string result;
   result.reserve(length);
-  std::array<std::uint8_t, 4096> buffer;
+  // The key stream, the repeated period and the buffer of combined bytes
+  // wipe themselves on every way out, a notice that throws included.
+  SecretBytes buffer(4096);
   const auto* in = reinterpret_cast<const std::uint8_t*>(text.data());
   auto combine = [&](std::size_t at, const std::uint8_t* key, std::size_t count) {
     xor_with_key(kernel, in + at, key, buffer.data(), count, at + 1, on_zero);
@@ -214,7 +215,7 @@ std::string fast_blow_fish(XorKernel kernel, std::string_view text, std::string_
     // Positions 2P onward start the second period afresh. Repeat it to a
     // few kilobytes so that the kernel runs on long stretches.
     const std::size_t copies = std::max<std::size_t>(1, 4096 / period);
-    std::vector<std::uint8_t> repeated(std::min(copies * period, length - head));
+    SecretBytes repeated(std::min(copies * period, length - head));
     for (std::size_t at = 0; at < repeated.size(); at += period) {
       std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(period),
                   std::min(period, repeated.size() - at),
@@ -227,9 +228,7 @@ std::string fast_blow_fish(XorKernel kernel, std::string_view text, std::string_
       combine(t, repeated.data() + offset, count);
       t += count;
     }
-    platform::secure_wipe(repeated);
   }
-  platform::secure_wipe(buffer.data(), buffer.size());
 
   // Fill positions hold spaces; their results are dropped, but a zero
   // among them is still told.
@@ -238,7 +237,6 @@ std::string fast_blow_fish(XorKernel kernel, std::string_view text, std::string_
       if ((32 ^ key_at(t)) == 0) on_zero(t + 1);
     }
   }
-  platform::secure_wipe(stream);
   return result;
 }
 

@@ -24,6 +24,7 @@
 
 #include "quillfern/control/encryption.hpp"
 #include "quillfern/core/error.hpp"
+#include "quillfern/core/secret.hpp"
 #include "quillfern/core/variant.hpp"
 
 namespace quillfern {
@@ -113,14 +114,14 @@ struct ArgumentOf<const std::uint8_t&> {
 };
 template <>
 struct ArgumentOf<const std::string&> {
-  using Value = std::string;
+  using Value = WipedString;  // a password among them is wiped after the call
   static constexpr ValueType type = ValueType::text;
   static constexpr bool written = false, by_value = false;
   static Value read(const Variant& v) { return to_text(v); }
 };
 template <>
 struct ArgumentOf<std::string&> {
-  using Value = std::string;
+  using Value = WipedString;
   static constexpr ValueType type = ValueType::text;
   static constexpr bool written = true, by_value = false;
   static Value read(const Variant& v) { return to_text(v); }

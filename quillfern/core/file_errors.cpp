@@ -2,6 +2,7 @@
 // error numbers, shared by the POSIX and the Win32 file systems (the Win32
 // one first maps its own errors onto the C runtime's error numbers).
 #include <cerrno>
+#include <cstring>
 
 #include "quillfern/core/file_errors.hpp"
 
@@ -9,6 +10,8 @@ namespace quillfern::platform {
 
 ErrorNumber file_error_number(int os_error, FileAccess access, bool folder_exists) noexcept {
   switch (os_error) {
+    case not_a_regular_file:
+      return ErrorNumber::path_file_access;
     case ENOENT:
       if (!folder_exists || access == FileAccess::create) return ErrorNumber::path_not_found;
       return ErrorNumber::file_not_found;
@@ -40,6 +43,11 @@ ErrorNumber file_error_number(int os_error, FileAccess access, bool folder_exist
       // another device: the file cannot be used as asked.
       return ErrorNumber::path_file_access;
   }
+}
+
+std::string file_error_text(int os_error) {
+  if (os_error == not_a_regular_file) return "not a regular file";
+  return std::strerror(os_error);
 }
 
 }  // namespace quillfern::platform

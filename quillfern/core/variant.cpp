@@ -1,5 +1,7 @@
 #include "quillfern/core/variant.hpp"
 
+#include "quillfern/core/secret.hpp"
+
 namespace quillfern {
 
 std::string_view type_name(const Variant& value) noexcept {
@@ -11,6 +13,13 @@ std::string_view type_name(const Variant& value) noexcept {
     case 4: return "Boolean";
     case 5: return "Double";
     default: return "String";
+  }
+}
+
+void wipe(Variant& value) noexcept {
+  if (auto* text = std::get_if<std::string>(&value)) {
+    secure_wipe(text->data(), text->capacity());
+    text->clear();
   }
 }
 

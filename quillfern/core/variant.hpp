@@ -25,4 +25,8 @@ using Variant = std::variant<Empty, std::int16_t, std::int32_t, std::uint8_t, Bo
 // Boolean, Double, String.
 [[nodiscard]] std::string_view type_name(const Variant& value) noexcept;
 
+// Overwrites the text `value` holds, its whole buffer, and leaves the text
+// empty; for variants that may have carried a password.
+void wipe(Variant& value) noexcept;
+
 }  // namespace quillfern

@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "quillfern/core/secret.hpp"
+
 #include "quillfern/core/basic_random.hpp"
 #include "quillfern/platform/replace_options.hpp"
 
@@ -60,7 +62,7 @@ class KeyStream {
  private:
   void apply_bytes(const unsigned char* in, unsigned char* out, std::size_t size) noexcept;
 
-  std::vector<AffineMap> skip_maps_;  // per password position: the 2p draws skipped
+  SecretVector<AffineMap> skip_maps_;  // per password position: the 2p draws skipped
   std::uint32_t state_;               // generator state before the next byte's draw
   std::size_t position_ = 0;          // password position of the next byte
 
@@ -68,9 +70,9 @@ class KeyStream {
   // 32 bytes ahead, stored as multipliers then increments (phase-major).
   // A lane step starts at a password position that is a multiple of
   // `alignment_`; phase_of_[q / alignment_] is the phase for position q.
-  std::vector<std::uint32_t> lane_multipliers_;
-  std::vector<std::uint32_t> lane_increments_;
-  std::vector<std::uint32_t> phase_of_;
+  SecretVector<std::uint32_t> lane_multipliers_;
+  SecretVector<std::uint32_t> lane_increments_;
+  SecretVector<std::uint32_t> phase_of_;
   std::size_t alignment_ = 1;
   std::size_t phases_ = 0;  // 0: lanes not used (a very long password)
   bool fast_lanes_ = false;

@@ -53,7 +53,7 @@ void raise_file_error(int os_error, FileAccess access, const std::string& path) 
   const bool folder_exists = os_error != ENOENT || is_directory(folder_of(path));
   std::string detail = path;
   detail += ": ";
-  detail += std::strerror(os_error);
+  detail += file_error_text(os_error);
   throw Error(file_error_number(os_error, access, folder_exists), detail);
 }
 

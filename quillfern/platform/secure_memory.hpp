@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "quillfern/core/secret.hpp"
+
 namespace quillfern::platform {
 
 // Overwrites `size` bytes at `data` with zeros; never optimised away.
-void secure_wipe(void* data, std::size_t size) noexcept;
+using quillfern::secure_wipe;
 
 // Overwrites the whole buffer of `text` (its capacity, not only its size)
 // and leaves it empty.

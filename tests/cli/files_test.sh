@@ -132,6 +132,10 @@ expect_err_has "quillfern: error: 53: File not found"
 expect_no_file "$work/big"
 expect_no_file "$work/missing"
 expect_status 2 "$q" wipe
+mkfifo "$work/wfifo"
+expect_status 1 "$q" wipe "$work/wfifo"
+expect_err_has "quillfern: error: 75: Path/File access error ($work/wfifo: not a regular file)"
+[ -p "$work/wfifo" ] || fail "the fifo was removed"
 
 # Other names of a wiped file lose their data too: a warning, then the wipe.
 printf 'shared' >"$work/w4" && ln "$work/w4" "$work/w4link"

@@ -48,7 +48,11 @@ expect_status 2 "$q" encrypt-password --number 5 --bogus "$work/in"
 expect_status 2 "$q" no-such-command
 expect_status 2 "$q"
 expect_status 1 "$q" encrypt-password --number 5 "$work/missing"
-expect_err_has "cannot open"
+expect_err_has "quillfern: error: 53: File not found ($work/missing: No such file or directory)"
+expect_status 1 "$q" encrypt-password --number 5 "$work/nofolder/in"
+expect_err_has "quillfern: error: 76: Path not found ($work/nofolder/in: No such file or directory)"
+expect_status 1 "$q" encrypt-password --number 5 "$work"
+expect_err_has "quillfern: error: 75: Path/File access error ($work: Is a directory)"
 
 # --encoding reads and writes UTF-8 through the code page.
 printf 'caf\xc3\xa9' >"$work/utf8"

@@ -45,7 +45,7 @@ expect_status 0 "$q" convert -o "$work/result" "$work/abc"
 expect_no_out
 [ "$(cat "$work/result")" = "616263" ] || fail "-o wrote '$(cat "$work/result")'"
 expect_status 1 "$q" convert -o "$work/result" "$work/missing"
-expect_err_has "cannot open"
+expect_err_has "quillfern: error: 53: File not found ($work/missing: No such file or directory)"
 [ "$(cat "$work/result")" = "616263" ] || fail "failed run changed the output file"
 expect_status 1 "$q" deconvert -o "$work/fresh" "$work/missing"
 expect_no_file "$work/fresh"

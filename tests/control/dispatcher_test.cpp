@@ -4,18 +4,13 @@
 
 #include <set>
 
+#include "control/control_fixture.hpp"
 #include "support.hpp"
-#include "testing/doubles.hpp"
 
 namespace quillfern {
 namespace {
 
-struct Dispatcher : ::testing::Test {
-  testing::RecordingMessageBox box;
-  platform::Host host{box};
-  testing::RecordingContainer container;
-  Encryption control{host, &container};
-};
+using Dispatcher = ControlFixture;
 
 TEST(InterfaceTable, ListsThePublishedOperationsInPublishedOrder) {
   const auto table = interface_table();

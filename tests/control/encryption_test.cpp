@@ -3,18 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "quillfern/core/identity.hpp"
-#include "testing/doubles.hpp"
+#include "control/control_fixture.hpp"
 #include "support.hpp"
 
 namespace quillfern {
 namespace {
 
-struct Fixture : ::testing::Test {
-  testing::RecordingMessageBox box;
-  platform::Host host{box};
-  testing::RecordingContainer container;
-  Encryption control{host, &container};
-};
+using Fixture = ControlFixture;
 
 using EnabledProperty = Fixture;
 

@@ -14,6 +14,7 @@
 
 #include "quillfern/control/dispatcher.hpp"
 #include "quillfern/core/identity.hpp"
+#include "quillfern/core/secret.hpp"
 #include "quillfern/control/interface.hpp"
 #include "quillfern/platform/win32/text.hpp"
 #include "windows/server/automation.hpp"
@@ -38,6 +39,13 @@ namespace {
 HRESULT run_row(Encryption& control, const Operation& operation, std::span<VARIANT* const> args,
                 VARIANT* answer, std::size_t& bad) {
   std::array<Variant, max_parameters> values;
+  // The texts may hold a password: they are wiped on every way out.
+  struct WipedOnExit {
+    std::array<Variant, max_parameters>& texts;
+    ~WipedOnExit() {
+      for (Variant& text : texts) wipe(text);
+    }
+  } const wiped{values};
   for (std::size_t i = 0; i < args.size(); ++i) {
     const VARIANT* v = args[i];
     while (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal != nullptr) v = v->pvarVal;
@@ -48,6 +56,7 @@ HRESULT run_row(Encryption& control, const Operation& operation, std::span<VARIA
       return DISP_E_TYPEMISMATCH;
     }
     values[i] = std::move(*value);
+    wipe(*value);  // what a short text's move left in the temporary
   }
   const Variant result = operation.invoke(control, std::span<Variant>(values.data(), args.size()));
 
@@ -58,7 +67,7 @@ HRESULT run_row(Encryption& control, const Operation& operation, std::span<VARIA
     if (answer != nullptr) to_automation(result, prepared);
     for (std::size_t i = 0; i < args.size(); ++i) {
       if (operation.parameters[i].written() && can_write_text(*args[i])) {
-        outputs[i] = win32::to_bstr(to_text(values[i]));
+        outputs[i] = win32::to_bstr(WipedString(to_text(values[i])));
       }
     }
   } catch (...) {

@@ -138,7 +138,9 @@ File File::open_read(const std::string& path) {
 
 File File::open_write(const std::string& path) {
   File file(open_checked(path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK, FileAccess::read), path);
-  if (file.info().kind != FileKind::regular) raise_file_error(EISDIR, FileAccess::write, path);
+  if (const FileKind kind = file.info().kind; kind != FileKind::regular) {
+    raise_file_error(kind == FileKind::directory ? EISDIR : not_a_regular_file, FileAccess::write, path);
+  }
   return file;
 }
 
@@ -180,69 +182,66 @@ FileInfo File::info() const {
   return info_from(st);
 }
 
-std::size_t File::read(void* buffer, std::size_t size) {
+namespace {
+
+// Reads `size` bytes through `call(at, wanted, done)` (read or pread) until
+// the end of the file, again after an interruption.
+template <typename Call>
+std::size_t read_to_end(void* buffer, std::size_t size, const std::string& path, Call call) {
   auto* bytes = static_cast<char*>(buffer);
   std::size_t done = 0;
   while (done < size) {
     std::size_t wanted = size - done;
-    const ssize_t got = hook_fails(SystemCall::read, wanted) ? -1 : ::read(handle_, bytes + done, wanted);
+    const ssize_t got = hook_fails(SystemCall::read, wanted) ? -1 : call(bytes + done, wanted, done);
     if (got < 0) {
       if (errno == EINTR) continue;
-      raise_file_error(errno, FileAccess::read, path_);
+      raise_file_error(errno, FileAccess::read, path);
     }
     if (got == 0) break;
     done += static_cast<std::size_t>(got);
   }
   return done;
+}
+
+// Writes all `size` bytes through `call(at, wanted, done)` (write or
+// pwrite), again after an interruption or a short write.
+template <typename Call>
+void write_all(const void* data, std::size_t size, const std::string& path, Call call) {
+  const auto* bytes = static_cast<const char*>(data);
+  std::size_t done = 0;
+  while (done < size) {
+    std::size_t wanted = size - done;
+    const ssize_t put = hook_fails(SystemCall::write, wanted) ? -1 : call(bytes + done, wanted, done);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      raise_file_error(errno, FileAccess::write, path);
+    }
+    done += static_cast<std::size_t>(put);
+  }
+}
+
+}  // namespace
+
+std::size_t File::read(void* buffer, std::size_t size) {
+  return read_to_end(buffer, size, path_,
+                     [&](char* at, std::size_t wanted, std::size_t) { return ::read(handle_, at, wanted); });
 }
 
 std::size_t File::read_at(void* buffer, std::size_t size, std::uint64_t offset) {
-  auto* bytes = static_cast<char*>(buffer);
-  std::size_t done = 0;
-  while (done < size) {
-    std::size_t wanted = size - done;
-    const ssize_t got = hook_fails(SystemCall::read, wanted)
-                            ? -1
-                            : ::pread(handle_, bytes + done, wanted, static_cast<off_t>(offset + done));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      raise_file_error(errno, FileAccess::read, path_);
-    }
-    if (got == 0) break;
-    done += static_cast<std::size_t>(got);
-  }
-  return done;
+  return read_to_end(buffer, size, path_, [&](char* at, std::size_t wanted, std::size_t done) {
+    return ::pread(handle_, at, wanted, static_cast<off_t>(offset + done));
+  });
 }
 
 void File::write(const void* data, std::size_t size) {
-  const auto* bytes = static_cast<const char*>(data);
-  while (size != 0) {
-    std::size_t wanted = size;
-    const ssize_t put = hook_fails(SystemCall::write, wanted) ? -1 : ::write(handle_, bytes, wanted);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      raise_file_error(errno, FileAccess::write, path_);
-    }
-    bytes += put;
-    size -= static_cast<std::size_t>(put);
-  }
+  write_all(data, size, path_,
+            [&](const char* at, std::size_t wanted, std::size_t) { return ::write(handle_, at, wanted); });
 }
 
 void File::write_at(const void* data, std::size_t size, std::uint64_t offset) {
-  const auto* bytes = static_cast<const char*>(data);
-  while (size != 0) {
-    std::size_t wanted = size;
-    const ssize_t put = hook_fails(SystemCall::write, wanted)
-                            ? -1
-                            : ::pwrite(handle_, bytes, wanted, static_cast<off_t>(offset));
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      raise_file_error(errno, FileAccess::write, path_);
-    }
-    bytes += put;
-    size -= static_cast<std::size_t>(put);
-    offset += static_cast<std::uint64_t>(put);
-  }
+  write_all(data, size, path_, [&](const char* at, std::size_t wanted, std::size_t done) {
+    return ::pwrite(handle_, at, wanted, static_cast<off_t>(offset + done));
+  });
 }
 
 void File::start_writeback(std::uint64_t offset, std::uint64_t size) noexcept {
@@ -417,12 +416,12 @@ HeldFile HeldFile::hold(const std::string& path) {
   if (held.file_ < 0) {
     const int error = errno;
     // Without O_PATH a final symbolic link fails to open.
-    if (error == ELOOP) raise_file_error(EISDIR, FileAccess::write, path);
+    if (error == ELOOP) raise_file_error(not_a_regular_file, FileAccess::write, path);
     raise_file_error(error, FileAccess::read, path);
   }
   struct stat st {};
   look(held.file_, st, path);
-  if (!S_ISREG(st.st_mode)) raise_file_error(EISDIR, FileAccess::write, path);
+  if (!S_ISREG(st.st_mode)) raise_file_error(S_ISDIR(st.st_mode) ? EISDIR : not_a_regular_file, FileAccess::write, path);
   held.info_ = info_from(st);
   held.owner_ = st.st_uid;
   held.saved_mode_ = held.info_.permissions;

@@ -149,11 +149,12 @@ File File::open_read(const std::string& path) {
 }
 
 File File::open_write(const std::string& path) {
-  if (file_info(path, false).kind == FileKind::symlink || is_directory(path)) {
-    raise_file_error(EISDIR, FileAccess::write, path);
-  }
+  if (file_info(path, false).kind == FileKind::symlink) raise_file_error(not_a_regular_file, FileAccess::write, path);
+  if (is_directory(path)) raise_file_error(EISDIR, FileAccess::write, path);
   File file(open_checked(path, _O_WRONLY, FileAccess::read), path);
-  if (file.info().kind != FileKind::regular) raise_file_error(EISDIR, FileAccess::write, path);
+  if (const FileKind kind = file.info().kind; kind != FileKind::regular) {
+    raise_file_error(kind == FileKind::directory ? EISDIR : not_a_regular_file, FileAccess::write, path);
+  }
   return file;
 }
 
@@ -312,7 +313,9 @@ HeldFile HeldFile::hold(const std::string& path) {
   held.path_ = path;
   held.info_ = file_info(path, false);
   if (held.info_.kind == FileKind::missing) raise_file_error(ENOENT, FileAccess::read, path);
-  if (held.info_.kind != FileKind::regular) raise_file_error(EISDIR, FileAccess::write, path);
+  if (held.info_.kind != FileKind::regular) {
+    raise_file_error(held.info_.kind == FileKind::directory ? EISDIR : not_a_regular_file, FileAccess::write, path);
+  }
   return held;
 }
 
