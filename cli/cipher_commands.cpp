@@ -253,13 +253,15 @@ std::vector<Command> cipher_commands() {
   rows.push_back({"fastblowfish", &operation_of<&Encryption::FastBlowFish>(), "[FILE]",
                   "encipher or decipher with FastBlowFish (the same command both ways)",
                   "The result has the input's length. Every position whose result is code 0 "
-                  "shows \"ERROR Zero!\" (see --notices); the result is written all the same.",
+                  "shows \"ERROR Zero!\" (see --notices); the result is written all the same. "
+                  "Any size streams in bounded memory; a pipe is spooled first, as the key "
+                  "depends on the whole length.",
                   uses_text_io | uses_password | uses_notices, {}, fast_blow_fish});
   rows.push_back({"textbox-crypt", &operation_of<&Encryption::TextBoxCrypt>(), "[FILE]",
                   "scramble a text under the key number of a password",
                   "The key number is the password's code sum divided by 60. A code that would "
                   "leave 0..255 is dropped by the control; then nothing is written (exit 4) "
-                  "unless --allow-loss is given.",
+                  "unless --allow-loss is given: the result is held back until the end.",
                   uses_text_io | uses_password | uses_loss, verbose, text_box<true>});
   rows.push_back({"textbox-decrypt", &operation_of<&Encryption::TextBoxDeCrypt>(), "[FILE]",
                   "unscramble a text scrambled by textbox-crypt with the same password",
