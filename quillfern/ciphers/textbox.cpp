@@ -78,6 +78,7 @@ TextBoxStream::TextBoxStream(Direction direction, std::uint64_t key)
     const std::int64_t m = move_[(i + 1) % 6];
     add_[i] = static_cast<unsigned char>(m > 0 ? m : 0);
     take_[i] = static_cast<unsigned char>(m < 0 ? -m : 0);
+    moves_[i] = static_cast<std::int16_t>(m);
   }
 }
 
@@ -85,22 +86,33 @@ std::size_t TextBoxStream::process(const char* in_text, std::size_t size, char* 
   const auto* in = reinterpret_cast<const unsigned char*>(in_text);
   auto* out = reinterpret_cast<unsigned char*>(out_text);
   std::size_t written = 0;
-  // Character by character, dropping codes that leave 0..255.
+  // Code by code, dropping codes that leave 0..255, without a branch per
+  // code: every result is stored and only the kept ones move the output on.
   auto one_by_one = [&](const unsigned char* src, std::size_t count, std::size_t first) {
-    std::size_t phase = (first + 1) % 6;
+    const std::int16_t* move = moves_.data() + first % pattern_length;
+    const std::size_t written_before = written;
+    // The output may be the input: it never runs ahead of it, and the
+    // first drop is noted on the way rather than looked for afterwards.
+    std::size_t first_drop = count;
     for (std::size_t i = 0; i < count; ++i) {
-      const std::int64_t y = src[i] + move_[phase];
-      if (y >= 0 && y <= 255) {
-        out[written++] = static_cast<unsigned char>(y);
-      } else if (dropped_++ == 0) {
-        first_dropped_ = first + i + 1;
-      }
-      phase = phase == 5 ? 0 : phase + 1;
+      const int y = src[i] + move[i];
+      const bool kept = static_cast<unsigned>(y) <= 255u;
+      out[written] = static_cast<unsigned char>(y);
+      written += kept ? 1 : 0;
+      first_drop = (!kept && first_drop == count) ? i : first_drop;
+    }
+    if (first_drop != count) {
+      dropped_ += count - (written - written_before);
+      if (first_dropped_ == 0) first_dropped_ = first + first_drop + 1;
     }
   };
   if (!bytewise_) {
-    one_by_one(in, size, consumed_);
-    consumed_ += size;
+    for (std::size_t done = 0; done < size;) {
+      const std::size_t count = std::min(pattern_length, size - done);
+      one_by_one(in + done, count, consumed_);
+      consumed_ += count;
+      done += count;
+    }
     return written;
   }
   for (std::size_t done = 0; done < size;) {

@@ -79,6 +79,7 @@ class TextBoxStream {
   // reads them in one run.
   static constexpr std::size_t pattern_length = 960;
   std::array<unsigned char, 2 * pattern_length> add_{}, take_{};
+  std::array<std::int16_t, 2 * pattern_length> moves_{};  // the same moves, signed
   std::size_t consumed_ = 0;
   std::size_t dropped_ = 0;
   std::size_t first_dropped_ = 0;
