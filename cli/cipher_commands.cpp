@@ -7,10 +7,13 @@
 #include <span>
 
 #include "cli/command.hpp"
+#include "cli/stream_io.hpp"
 #include "quillfern/ciphers/cipher_text.hpp"
+#include "quillfern/ciphers/fastblowfish_stream.hpp"
 #include "quillfern/ciphers/key_tables.hpp"
 #include "quillfern/ciphers/textbox.hpp"
 #include "quillfern/control/encryption.hpp"
+#include "quillfern/core/identity.hpp"
 #include "quillfern/platform/secure_memory.hpp"
 #include "quillfern/transforms/hex.hpp"
 
@@ -30,15 +33,89 @@ bool allow_loss(const Context& context, const std::string& why) {
   return false;
 }
 
+// The pieces a streamed command works on: the input's codes and the
+// result's, each one piece long.
+struct Pieces {
+  std::string in = std::string(stream_piece, '\0');
+  std::string out = std::string(stream_piece, '\0');
+};
+
+CodeSink sink_of(const Context& context, bool hold) {
+  return CodeSink(context.args.value("output").value_or(""), context.args.has("force"), context.encoding, hold);
+}
+
+// The rest of an input whose result is already decided, counted for the
+// message that reports it.
+std::uint64_t count_rest(CodeSource& source, Pieces& pieces) {
+  std::uint64_t count = 0;
+  for (std::size_t got; (got = source.read(pieces.in.data(), pieces.in.size())) != 0;) count += got;
+  return count;
+}
+
+void show_cipher_text_box(const Context& context, std::string_view text) {
+  (void)context.notices.show(text, 12, identity::maker_name);
+}
+
+// FastBlowFish needs the whole length first: a regular file tells it, any
+// other input is spooled. Zero results are counted on the fast path and
+// shown one by one only where each is printed.
 int fast_blow_fish(Context& context) {
   std::string password = context.password();
   const platform::WipeOnExit wipe_password(password);
-  const std::string input = context.read_text();
-  platform::Host host(context.notices);
-  Encryption control(host);
-  std::string output;
-  control.FastBlowFish(input, output, password);
-  context.write_text(output);
+  CodeSource source(context.input_path(), context.encoding, true);
+  ciphers::FastBlowFishStream stream(static_cast<std::size_t>(*source.length()), password);
+  CodeSink sink = sink_of(context, false);
+  const bool each = context.notices.mode() == NoticeMode::each;
+  const ciphers::ZeroNotice tell = [&](std::size_t) {
+    (void)context.notices.show("ERROR Zero!", platform::style_ok_only);
+  };
+  auto count = [&](std::size_t zeros) {
+    if (zeros == 0) return;
+    const bool first = stream.zeros() == zeros;
+    if (first) (void)context.notices.show("ERROR Zero!", platform::style_ok_only);
+    context.notices.repeat_last(first ? zeros - 1 : zeros);
+  };
+  Pieces pieces;
+  for (std::size_t got; (got = source.read(pieces.in.data(), pieces.in.size())) != 0;) {
+    const std::size_t zeros =
+        stream.process(pieces.in.data(), got, pieces.out.data(), each ? tell : ciphers::ZeroNotice{});
+    if (!each) count(zeros);
+    sink.write(pieces.out.data(), got);
+  }
+  const std::size_t zeros = stream.finish(each ? tell : ciphers::ZeroNotice{});
+  if (!each) count(zeros);
+  sink.commit();
+  return exit_ok;
+}
+
+// The text box drops codes anywhere, so without --allow-loss the result is
+// held back until the whole text has gone through.
+int text_box_stream(Context& context, bool crypt, std::uint64_t key, const std::string& key_text) {
+  const bool loss_allowed = context.args.has("allow-loss");
+  CodeSource source(context.input_path(), context.encoding, false);
+  CodeSink sink = sink_of(context, !loss_allowed);
+  ciphers::TextBoxStream stream(crypt ? ciphers::TextBoxStream::Direction::crypt
+                                      : ciphers::TextBoxStream::Direction::decrypt,
+                                key);
+  Pieces pieces;
+  int first_code = -1;
+  for (std::size_t got; (got = source.read(pieces.in.data(), pieces.in.size())) != 0;) {
+    const std::size_t before = stream.consumed();
+    const std::size_t written = stream.process(pieces.in.data(), got, pieces.out.data());
+    if (first_code < 0 && stream.dropped() != 0) {
+      first_code = code_at(pieces.in, stream.first_dropped() - before);
+    }
+    // Once a code is dropped, a result held back will not be written.
+    if (loss_allowed || stream.dropped() == 0) sink.write(pieces.out.data(), written);
+  }
+  if (stream.dropped() != 0) {
+    const std::string why = std::string(context.command.name) + " would drop " + std::to_string(stream.dropped()) +
+                            " of " + std::to_string(stream.consumed()) + " characters, the first at position " +
+                            std::to_string(stream.first_dropped()) + " (code " + std::to_string(first_code) +
+                            "): under key number " + key_text + " their codes would leave 0..255";
+    if (!allow_loss(context, why)) return exit_loss;
+  }
+  sink.commit();
   return exit_ok;
 }
 
@@ -53,18 +130,7 @@ int text_box_by_key(Context& context, std::string_view value) {
   if (value.empty() || ec != std::errc{} || end != value.data() + value.size()) {
     throw UsageError("--key-number takes a whole number of 0 or more, not '" + std::string(value) + "'");
   }
-  const std::string input = context.read_text();
-  const ciphers::TextBoxResult result = ciphers::text_box_decrypt(input, key);
-  if (result.dropped != 0) {
-    const std::string why = "textbox-decrypt would drop " + std::to_string(result.dropped) + " of " +
-                            std::to_string(input.size()) + " characters, the first at position " +
-                            std::to_string(result.first_dropped) + " (code " +
-                            std::to_string(code_at(input, result.first_dropped)) + "): under key number " +
-                            std::to_string(key) + " their codes would leave 0..255";
-    if (!allow_loss(context, why)) return exit_loss;
-  }
-  context.write_text(result.text.value_or(std::string()));
-  return exit_ok;
+  return text_box_stream(context, false, key, std::to_string(key));
 }
 
 template <bool crypt>
@@ -72,88 +138,98 @@ int text_box(Context& context) {
   if (const auto key = context.args.value("key-number"); !crypt && key) return text_box_by_key(context, *key);
   std::string password = context.password();
   const platform::WipeOnExit wipe_password(password);
-  const std::string input = context.read_text();
-  platform::Host host(context.notices);
-  Encryption control(host);
-  const std::optional<std::string> result =
-      crypt ? control.TextBoxCrypt(input, password) : control.TextBoxDeCrypt(input, password);
-  // Password now holds the decimal text of the key number.
+  // As the control does: Password is overwritten with the key number's
+  // decimal text, and the key number is read back from it.
+  password = ciphers::text_box_key_text(ciphers::text_box_key(password));
   if (context.args.has("verbose")) {
     print_line("quillfern: key number " + password);
   }
-  const std::size_t produced = result ? result->size() : 0;
-  if (produced < input.size()) {
-    const auto key = ciphers::text_box_read_key(password);
-    const auto detail = crypt ? ciphers::text_box_crypt(input, key) : ciphers::text_box_decrypt(input, key);
-    const std::string why =
-        std::string(context.command.name) + " would drop " + std::to_string(detail.dropped) +
-        " of " + std::to_string(input.size()) + " characters, the first at position " +
-        std::to_string(detail.first_dropped) + " (code " +
-        std::to_string(code_at(input, detail.first_dropped)) + "): under key number " + password +
-        " their codes would leave 0..255";
-    if (!allow_loss(context, why)) return exit_loss;
-  }
-  context.write_text(result.value_or(std::string()));
-  return exit_ok;
+  return text_box_stream(context, crypt, ciphers::text_box_read_key(password), password);
 }
 
-// True when the control answered with a message box, which for these
-// commands is a refusal.
-bool refused(const Context& context, std::size_t shown_before) {
-  return context.notices.count() != shown_before;
-}
-
+// The cipher text is cut where a sum first exceeds 255; without
+// --allow-loss the result is held back until the text has gone through.
 int encipher(Context& context) {
   std::string password = context.password();
   const platform::WipeOnExit wipe_password(password);
-  const std::string input = context.read_text();
-  platform::Host host(context.notices);
-  Encryption control(host);
-  const std::size_t shown = context.notices.count();
-  const std::string output = control.EnCipherText(input, password);
-  if (refused(context, shown)) return exit_refused;
-  const std::size_t whole = password.size() + input.size();
-  if (output.size() < whole) {
-    // The cipher stopped at the first code that, raised by the password
-    // code aligned with it, would exceed 255.
+  CodeSource source(context.input_path(), context.encoding, false);
+  ciphers::EnCipherStream stream(password);
+  if (stream.verdict() == ciphers::CipherVerdict::no_password) {
+    show_cipher_text_box(context, "Please put in a password");
+    return exit_refused;
+  }
+  const bool loss_allowed = context.args.has("allow-loss");
+  CodeSink sink = sink_of(context, !loss_allowed);
+  Pieces pieces;
+  const std::size_t lp = password.size();
+  std::string block(lp, '\0');
+  const platform::WipeOnExit wipe_block(block);
+  sink.write(block.data(), stream.begin(block.data()));
+  std::uint64_t read = 0;
+  int cut_code = -1;
+  for (std::size_t got; stream.cut_at() == 0 && (got = source.read(pieces.in.data(), pieces.in.size())) != 0;) {
+    const std::size_t written = stream.process(pieces.in.data(), got, pieces.out.data());
+    if (stream.cut_at() != 0 && stream.cut_at() > lp) {
+      cut_code = code_at(pieces.in, stream.cut_at() - lp - read);
+    }
+    read += got;
+    if (loss_allowed || stream.cut_at() == 0) sink.write(pieces.out.data(), written);
+  }
+  if (stream.cut_at() != 0) {
     // The message names positions, never a code of the password.
-    const std::size_t at = output.size() + 1;
+    const std::size_t at = stream.cut_at();
+    const std::uint64_t whole = lp + read + count_rest(source, pieces);
     std::string why = "encipher would cut the cipher text at position " + std::to_string(at) + " of " +
                       std::to_string(whole) + ": ";
-    if (at <= password.size()) {
+    if (at <= lp) {
       why += "password character " + std::to_string(at) +
              " has a code above 127, so none of the text would be kept";
     } else {
-      const std::size_t i = at - password.size();
-      why += "text character " + std::to_string(i) + " has code " + std::to_string(code_at(input, i)) +
+      why += "text character " + std::to_string(at - lp) + " has code " + std::to_string(cut_code) +
              ", and with the password code aligned with it the sum exceeds 255";
     }
     if (!allow_loss(context, why)) return exit_loss;
   }
-  context.write_text(output);
+  sink.commit();
   return exit_ok;
 }
 
+// The verdict comes with the password block, before any of the text; a
+// stop (a damaged cipher text) may come anywhere after it.
 int decipher(Context& context) {
   std::string password = context.password();
   const platform::WipeOnExit wipe_password(password);
-  const std::string input = context.read_text();
-  platform::Host host(context.notices);
-  Encryption control(host);
-  const std::size_t shown = context.notices.count();
-  const std::string output = control.DeCipherText(input, password);
-  if (refused(context, shown)) return exit_refused;
-  // Accepted: the cipher text began with the password block.
-  const std::size_t whole = input.size() - password.size();
-  if (output.size() < whole) {
-    const std::size_t at = password.size() + output.size() + 1;
-    const std::string why = "decipher stopped at cipher position " + std::to_string(at) + " of " +
-                            std::to_string(input.size()) + ": its code " +
-                            std::to_string(code_at(input, at)) +
+  CodeSource source(context.input_path(), context.encoding, false);
+  ciphers::DeCipherStream stream(password);
+  if (stream.verdict() == ciphers::CipherVerdict::no_password) {
+    show_cipher_text_box(context, "Please put in a password");
+    return exit_refused;
+  }
+  const bool loss_allowed = context.args.has("allow-loss");
+  // Opened at its first write: a refusal leaves no trace.
+  CodeSink sink = sink_of(context, !loss_allowed);
+  Pieces pieces;
+  std::uint64_t read = 0;
+  int stop_code = -1;
+  for (std::size_t got; stream.stopped_at() == 0 && (got = source.read(pieces.in.data(), pieces.in.size())) != 0;) {
+    const std::size_t written = stream.process(pieces.in.data(), got, pieces.out.data());
+    if (stream.decided() && stream.verdict() != ciphers::CipherVerdict::done) break;
+    if (stream.stopped_at() != 0) stop_code = code_at(pieces.in, stream.stopped_at() - read);
+    read += got;
+    if (written != 0 && (loss_allowed || stream.stopped_at() == 0)) sink.write(pieces.out.data(), written);
+  }
+  if (stream.finish() != ciphers::CipherVerdict::done) {
+    show_cipher_text_box(context, "Access Denied");
+    return exit_refused;
+  }
+  if (stream.stopped_at() != 0) {
+    const std::uint64_t whole = read + count_rest(source, pieces);
+    const std::string why = "decipher stopped at cipher position " + std::to_string(stream.stopped_at()) + " of " +
+                            std::to_string(whole) + ": its code " + std::to_string(stop_code) +
                             " is below the password code aligned with it, so the cipher text is damaged";
     if (!allow_loss(context, why)) return exit_loss;
   }
-  context.write_text(output);
+  sink.commit();
   return exit_ok;
 }
 
@@ -177,13 +253,15 @@ std::vector<Command> cipher_commands() {
   rows.push_back({"fastblowfish", &operation_of<&Encryption::FastBlowFish>(), "[FILE]",
                   "encipher or decipher with FastBlowFish (the same command both ways)",
                   "The result has the input's length. Every position whose result is code 0 "
-                  "shows \"ERROR Zero!\" (see --notices); the result is written all the same.",
+                  "shows \"ERROR Zero!\" (see --notices); the result is written all the same. "
+                  "Any size streams in bounded memory; a pipe is spooled first, as the key "
+                  "depends on the whole length.",
                   uses_text_io | uses_password | uses_notices, {}, fast_blow_fish});
   rows.push_back({"textbox-crypt", &operation_of<&Encryption::TextBoxCrypt>(), "[FILE]",
                   "scramble a text under the key number of a password",
                   "The key number is the password's code sum divided by 60. A code that would "
                   "leave 0..255 is dropped by the control; then nothing is written (exit 4) "
-                  "unless --allow-loss is given.",
+                  "unless --allow-loss is given: the result is held back until the end.",
                   uses_text_io | uses_password | uses_loss, verbose, text_box<true>});
   rows.push_back({"textbox-decrypt", &operation_of<&Encryption::TextBoxDeCrypt>(), "[FILE]",
                   "unscramble a text scrambled by textbox-crypt with the same password",

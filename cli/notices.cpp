@@ -17,8 +17,10 @@ int NoticeBox::present(const platform::Message& message) {
                          [&](const auto& entry) { return entry.first == message; });
   if (it == distinct_.end()) {
     distinct_.emplace_back(message, 1);
+    last_ = distinct_.size() - 1;
   } else {
     ++it->second;
+    last_ = static_cast<std::size_t>(it - distinct_.begin());
   }
   if (mode_ == NoticeMode::each) print(message, 1);
   return platform::answer_ok;
@@ -35,6 +37,15 @@ void NoticeBox::print(const platform::Message& message, std::size_t count) const
   // One line, whatever the text holds; a closed standard error does not
   // stop the work.
   print_line(line);
+}
+
+void NoticeBox::repeat_last(std::size_t times) {
+  if (times == 0 || distinct_.empty()) return;
+  count_ += times;
+  distinct_[last_].second += times;
+  if (mode_ == NoticeMode::each) {
+    for (std::size_t i = 0; i < times; ++i) print(distinct_[last_].first, 1);
+  }
 }
 
 void NoticeBox::finish() {

@@ -22,6 +22,7 @@ class NoticeBox final : public platform::MessageBox {
       : mode_(mode), encoding_(encoding) {}
 
   void set_mode(NoticeMode mode) noexcept { mode_ = mode; }
+  [[nodiscard]] NoticeMode mode() const noexcept { return mode_; }
   void set_encoding(CodePage encoding) noexcept { encoding_ = encoding; }
 
   // How many boxes were shown so far, and whether one had this text. Only
@@ -29,6 +30,10 @@ class NoticeBox final : public platform::MessageBox {
   // notices cost no memory.
   [[nodiscard]] std::size_t count() const noexcept { return count_; }
   [[nodiscard]] bool showed(std::string_view text) const;
+
+  // The box last shown, shown `times` more times: for a cipher that counts
+  // its notices instead of showing each one (a mode other than each).
+  void repeat_last(std::size_t times);
 
   // Prints the summary when the mode asks for one.
   void finish();
@@ -42,6 +47,7 @@ class NoticeBox final : public platform::MessageBox {
   NoticeMode mode_;
   CodePage encoding_;
   std::size_t count_ = 0;
+  std::size_t last_ = 0;  // index in distinct_ of the box last shown
   std::vector<std::pair<platform::Message, std::size_t>> distinct_;
 };
 

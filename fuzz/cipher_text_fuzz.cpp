@@ -11,6 +11,7 @@ using ciphers::CipherVerdict;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input input(data, size);
+  const std::uint32_t cuts = input.byte();
   const std::string password = input.text(300);
   const std::string text = input.rest();
 
@@ -25,6 +26,40 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (enc.cut_at == 0) {
       const auto dec = ciphers::decipher_text(enc.text, password);
       QF_FUZZ_CHECK(dec.verdict == CipherVerdict::done && dec.text == text && dec.stopped_at == 0);
+    }
+  }
+
+  // The streams, cut at random places, give the same.
+  {
+    ciphers::EnCipherStream stream(password);
+    std::string streamed(password.size(), '\0');
+    streamed.resize(stream.begin(streamed.data()));
+    std::size_t at = 0;
+    for (std::size_t piece : fuzz::cut_points(text.size(), cuts)) {
+      std::string chunk = text.substr(at, piece);
+      at += piece;
+      chunk.resize(stream.process(chunk.data(), chunk.size(), chunk.data()));
+      streamed += chunk;
+    }
+    QF_FUZZ_CHECK(stream.verdict() == enc.verdict && streamed == enc.text && stream.cut_at() == enc.cut_at);
+  }
+  for (const std::string* cipher : {&enc.text, &text}) {
+    const auto whole = ciphers::decipher_text(*cipher, password);
+    ciphers::DeCipherStream stream(password);
+    std::string streamed;
+    std::size_t at = 0;
+    for (std::size_t piece : fuzz::cut_points(cipher->size(), cuts + 1)) {
+      std::string chunk = cipher->substr(at, piece);
+      at += piece;
+      chunk.resize(stream.process(chunk.data(), chunk.size(), chunk.data()));
+      streamed += chunk;
+      QF_FUZZ_CHECK(!stream.decided() || stream.verdict() == whole.verdict);
+    }
+    QF_FUZZ_CHECK(stream.finish() == whole.verdict);
+    if (whole.verdict == CipherVerdict::done) {
+      QF_FUZZ_CHECK(streamed == whole.text && stream.stopped_at() == whole.stopped_at);
+    } else {
+      QF_FUZZ_CHECK(streamed.empty());
     }
   }
 

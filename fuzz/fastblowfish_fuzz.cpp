@@ -5,12 +5,14 @@
 
 #include "fuzz_support.hpp"
 #include "quillfern/ciphers/fastblowfish_kernels.hpp"
+#include "quillfern/ciphers/fastblowfish_stream.hpp"
 #include "tests/reference/fastblowfish_reference.hpp"
 
 using namespace quillfern;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input input(data, size);
+  const std::uint32_t cuts = input.byte();
   const std::string password = input.text(300);
   const std::string text = input.rest();
   std::vector<std::size_t> zeros;
@@ -29,6 +31,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   QF_FUZZ_CHECK(inside == static_cast<std::size_t>(std::count(out.begin(), out.end(), '\0')));
   const auto scalar = ciphers::detail::fast_blow_fish(ciphers::detail::XorKernel::scalar, text, password, {});
   QF_FUZZ_CHECK(scalar == out);
+  // The stream, cut at random places and counting, gives the same.
+  ciphers::FastBlowFishStream stream(text.size(), password);
+  std::string streamed;
+  std::size_t at = 0;
+  for (std::size_t piece : fuzz::cut_points(text.size(), cuts)) {
+    std::string chunk = text.substr(at, piece);
+    at += piece;
+    stream.process(chunk.data(), chunk.size(), chunk.data());
+    streamed += chunk;
+  }
+  stream.finish();
+  QF_FUZZ_CHECK(streamed == out);
+  QF_FUZZ_CHECK(stream.zeros() == zeros.size());
   if (text.size() <= 2048) {
     const auto expected = reference::fast_blow_fish(text, password);
     QF_FUZZ_CHECK(expected.output == out);

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "quillfern/core/error.hpp"
 
@@ -49,6 +50,24 @@ class Input {
   const std::uint8_t* data_;
   std::size_t size_;
 };
+
+// Piece lengths that add up to `length`, drawn from `seed`: for driving a
+// stream interface with random cut points (empty pieces included).
+inline std::vector<std::size_t> cut_points(std::size_t length, std::uint32_t seed) {
+  std::vector<std::size_t> pieces;
+  std::uint32_t state = seed * 2654435761u + 1;
+  while (length > 0) {
+    state = state * 1103515245u + 12345u;
+    const std::uint32_t r = state >> 8;
+    std::size_t piece = (r & 3) == 0 ? 0 : (r & 3) == 1 ? 1 : (r >> 2) % 300;
+    if ((r & 0xf0) == 0xf0) piece = length;
+    piece = piece < length ? piece : length;
+    pieces.push_back(piece);
+    length -= piece;
+  }
+  pieces.push_back(0);
+  return pieces;
+}
 
 [[noreturn]] inline void fail(const char* what, const char* file, int line) {
   std::fprintf(stderr, "%s:%d: property failed: %s\n", file, line, what);

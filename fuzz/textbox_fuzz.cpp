@@ -9,7 +9,8 @@ using namespace quillfern;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input input(data, size);
-  const bool crypt = (input.byte() & 1) != 0;
+  const std::uint8_t flags = input.byte();
+  const bool crypt = (flags & 1) != 0;
   const std::string password = input.text(600);
   const std::string text = input.rest();
   const std::uint64_t key = ciphers::text_box_key(password);
@@ -23,6 +24,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto back = crypt ? ciphers::text_box_decrypt(*result.text, key) : ciphers::text_box_crypt(*result.text, key);
     QF_FUZZ_CHECK(back.text == text);
   }
+  // The stream, cut at random places, gives the same.
+  ciphers::TextBoxStream stream(crypt ? ciphers::TextBoxStream::Direction::crypt
+                                      : ciphers::TextBoxStream::Direction::decrypt, key);
+  std::string streamed;
+  std::size_t at = 0;
+  for (std::size_t piece : fuzz::cut_points(text.size(), flags >> 1)) {
+    std::string chunk = text.substr(at, piece);
+    at += piece;
+    chunk.resize(stream.process(chunk.data(), chunk.size(), chunk.data()));
+    streamed += chunk;
+  }
+  QF_FUZZ_CHECK(streamed == result.text.value_or(""));
+  QF_FUZZ_CHECK(stream.dropped() == result.dropped && stream.first_dropped() == result.first_dropped);
   std::string reference_password = password;
   QF_FUZZ_CHECK(reference::text_box(crypt, text, reference_password) == result.text);
   QF_FUZZ_CHECK(reference_password == ciphers::text_box_key_text(key));

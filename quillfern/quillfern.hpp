@@ -4,6 +4,7 @@
 
 #include "quillfern/ciphers/cipher_text.hpp"
 #include "quillfern/ciphers/fastblowfish.hpp"
+#include "quillfern/ciphers/fastblowfish_stream.hpp"
 #include "quillfern/ciphers/key_tables.hpp"
 #include "quillfern/ciphers/textbox.hpp"
 #include "quillfern/control/dispatcher.hpp"

@@ -8,7 +8,7 @@ packages_for() {
   case "$1" in
     build) echo "cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev wamerican" ;;
     fuzz) echo "clang libclang-rt-14-dev" ;;
-    bench) echo "bc xxd coreutils hyperfine" ;;
+    bench) echo "bc xxd coreutils hyperfine openssl time" ;;
     ui) echo "tmux xvfb libfltk1.3-dev x11-apps xdotool imagemagick" ;;
     python) echo "python3 python3-dev pybind11-dev python3-pytest python3-hypothesis python3-venv python3-pip" ;;
     windows) echo "g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine64" ;;

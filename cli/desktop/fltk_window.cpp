@@ -316,3 +316,10 @@ std::unique_ptr<ToolWindows> open_desktop_windows() {
 bool desktop_windows_built() noexcept { return true; }
 
 }  // namespace quillfern::cli
+
+// The entry point of the desktop plugin, which the tool loads only for a
+// desktop window (see desktop/plugin_window.cpp): everything else runs
+// without FLTK and X11 loaded.
+extern "C" __attribute__((visibility("default"))) quillfern::cli::ToolWindows* quillfern_open_desktop_windows() {
+  return quillfern::cli::open_desktop_windows().release();
+}

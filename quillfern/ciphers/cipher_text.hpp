@@ -8,6 +8,9 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "quillfern/core/secret.hpp"
 
 namespace quillfern::ciphers {
 
@@ -49,5 +52,78 @@ struct DeCipherResult {
 // after it. Otherwise the verdict is access_denied (or no_password for an
 // empty password). Never throws except for allocation; linear.
 [[nodiscard]] DeCipherResult decipher_text(std::string_view cipher, std::string_view password);
+
+// EnCipherText over a text that arrives in pieces of any size, in order:
+// begin() and the pieces together give exactly the cipher text of
+// encipher_text on the whole text, cut at the same position. Memory does
+// not grow with the text. Copies of the password are wiped on destruction.
+class EnCipherStream {
+ public:
+  explicit EnCipherStream(std::string_view password);
+  ~EnCipherStream();
+  EnCipherStream(const EnCipherStream&) = delete;
+  EnCipherStream& operator=(const EnCipherStream&) = delete;
+
+  // no_password for an empty password (then nothing is ever produced),
+  // otherwise done.
+  [[nodiscard]] CipherVerdict verdict() const noexcept;
+  // The password block, the start of the cipher text: writes up to the
+  // password's length of codes to `out` (fewer when a password code of 128
+  // or more cuts it) and returns how many. Call once, before process().
+  std::size_t begin(char* out);
+  // Enciphers the next `size` codes of the text into `out`, which has room
+  // for `size` codes (it may be `in`); returns how many it wrote, fewer
+  // once the cipher text is cut, and 0 from then on.
+  std::size_t process(const char* in, std::size_t size, char* out);
+  // The 1-based cipher position at which the cipher stopped, 0 while it
+  // has not (as EnCipherResult::cut_at).
+  [[nodiscard]] std::size_t cut_at() const noexcept { return cut_at_; }
+
+ private:
+  std::string password_;
+  SecretVector<unsigned char> key_;  // the password repeated, for long stretches
+  std::size_t span_ = 0;            // a whole number of passwords, key_ has one more
+  std::size_t consumed_ = 0;        // codes of the text taken so far
+  std::size_t cut_at_ = 0;
+};
+
+// DeCipherText's deciphering over a cipher text that arrives in pieces of
+// any size, in order. The verdict is known as soon as the password block
+// has been deciphered (or has failed to), and from then on the text after
+// it comes out piece by piece: together exactly decipher_text's text,
+// stopped at the same position. Memory does not grow with the text.
+class DeCipherStream {
+ public:
+  explicit DeCipherStream(std::string_view password);
+  ~DeCipherStream();
+  DeCipherStream(const DeCipherStream&) = delete;
+  DeCipherStream& operator=(const DeCipherStream&) = delete;
+
+  // False while the password block is incomplete and could still match.
+  [[nodiscard]] bool decided() const noexcept { return decided_; }
+  // The verdict once decided (done while undecided).
+  [[nodiscard]] CipherVerdict verdict() const noexcept { return verdict_; }
+  // Deciphers the next `size` codes of the cipher text; writes the codes
+  // of the text after the password block to `out`, which has room for
+  // `size` codes (it may be `in`), and returns how many. Nothing comes out
+  // unless the verdict is done, nor after a stop.
+  std::size_t process(const char* in, std::size_t size, char* out);
+  // The end of the cipher text: a password block still incomplete is
+  // access_denied. Returns the final verdict.
+  CipherVerdict finish() noexcept;
+  // The 1-based cipher position at which a negative difference stopped
+  // deciphering the text, 0 while none did (as DeCipherResult::stopped_at).
+  [[nodiscard]] std::size_t stopped_at() const noexcept { return stopped_at_; }
+
+ private:
+  std::string password_;
+  std::string head_;                // the password block deciphered so far
+  SecretVector<unsigned char> key_;
+  std::size_t span_ = 0;
+  std::size_t consumed_ = 0;        // codes of the cipher text taken so far
+  bool decided_ = false;
+  CipherVerdict verdict_ = CipherVerdict::done;
+  std::size_t stopped_at_ = 0;
+};
 
 }  // namespace quillfern::ciphers

@@ -248,3 +248,12 @@ std::string fast_blow_fish(std::string_view text, std::string_view password,
 }
 
 }  // namespace quillfern::ciphers
+
+namespace quillfern::ciphers::detail {
+
+SecretBytes fast_blow_fish_key_stream(std::size_t count, std::string_view password,
+                                                    std::uint32_t password_key) {
+  return walk_key_stream(count, password, password_key);
+}
+
+}  // namespace quillfern::ciphers::detail

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "quillfern/ciphers/fastblowfish.hpp"
+#include "quillfern/core/secret.hpp"
 
 namespace quillfern::ciphers {
 
@@ -30,6 +32,12 @@ std::size_t xor_with_key(XorKernel kernel, const std::uint8_t* in, const std::ui
 // fast_blow_fish with a given kernel, for tests and benchmarks.
 [[nodiscard]] std::string fast_blow_fish(XorKernel kernel, std::string_view text,
                                          std::string_view password, const ZeroNotice& on_zero);
+
+// The key bytes of processed positions 0 .. count-1 under `password` and
+// its password key, walked step by step (for the stream, which reuses them).
+[[nodiscard]] SecretBytes fast_blow_fish_key_stream(std::size_t count,
+                                                                  std::string_view password,
+                                                                  std::uint32_t password_key);
 
 }  // namespace detail
 

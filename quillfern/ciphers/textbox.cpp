@@ -4,11 +4,12 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 namespace quillfern::ciphers {
 namespace {
 
-enum class Direction { crypt, decrypt };
+using Direction = TextBoxStream::Direction;
 
 // Every code moves by at most K + 7, so from K = 263 on no code stays in
 // 0..255; larger keys act alike and are capped here to keep the arithmetic
@@ -27,71 +28,14 @@ std::array<std::int64_t, 6> moves(Direction direction, std::uint64_t key) {
   return crypt;
 }
 
-// Character by character, dropping codes that leave 0..255. `first` is
-// the 0-based index of text[0] in the whole text, which fixes its phase.
-// Returns the number of codes written to `out`.
-std::size_t transform_scalar(const std::array<std::int64_t, 6>& move, const unsigned char* in,
-                             std::size_t count, std::size_t first, unsigned char* out,
-                             TextBoxResult& result) {
-  std::size_t written = 0;
-  std::size_t phase = (first + 1) % 6;
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::int64_t y = in[i] + move[phase];
-    if (y >= 0 && y <= 255) {
-      out[written++] = static_cast<unsigned char>(y);
-    } else {
-      if (result.dropped++ == 0) result.first_dropped = first + i + 1;
-    }
-    phase = phase == 5 ? 0 : phase + 1;
-  }
-  return written;
-}
-
-// The moves laid out for 960 consecutive codes (a multiple of the phase
-// cycle and of the vector width), as an amount to add and one to take
-// away, each 0..255.
-constexpr std::size_t pattern_length = 960;
-
 TextBoxResult run(Direction direction, std::string_view text, std::uint64_t key) {
   TextBoxResult result;
   if (text.empty()) return result;
-  const auto move = moves(direction, key);
+  TextBoxStream stream(direction, key);
   std::string out(text.size(), '\0');
-  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
-  auto* dst = reinterpret_cast<unsigned char*>(out.data());
-  std::size_t written = 0;
-
-  const bool bytewise = std::all_of(move.begin(), move.end(),
-                                    [](std::int64_t m) { return m >= -255 && m <= 255; });
-  if (!bytewise) {
-    written = transform_scalar(move, in, text.size(), 0, dst, result);
-  } else {
-    std::array<unsigned char, pattern_length> add{}, take{};
-    for (std::size_t i = 0; i < pattern_length; ++i) {
-      const std::int64_t m = move[(i + 1) % 6];
-      add[i] = static_cast<unsigned char>(m > 0 ? m : 0);
-      take[i] = static_cast<unsigned char>(m < 0 ? -m : 0);
-    }
-    for (std::size_t start = 0; start < text.size(); start += pattern_length) {
-      const std::size_t count = std::min(pattern_length, text.size() - start);
-      const unsigned char* src = in + start;
-      unsigned char* to = dst + written;
-      // A code leaves 0..255 exactly when the addition carries or the
-      // subtraction borrows; such a stretch is redone code by code.
-      unsigned char bad = 0;
-      for (std::size_t i = 0; i < count; ++i) {
-        const auto up = static_cast<unsigned char>(src[i] + add[i]);
-        const auto y = static_cast<unsigned char>(up - take[i]);
-        bad |= static_cast<unsigned char>((up < src[i]) | (up < take[i]));
-        to[i] = y;
-      }
-      if (bad == 0) {
-        written += count;
-      } else {
-        written += transform_scalar(move, src, count, start, to, result);
-      }
-    }
-  }
+  const std::size_t written = stream.process(text.data(), text.size(), out.data());
+  result.dropped = stream.dropped();
+  result.first_dropped = stream.first_dropped();
   if (written != 0) {
     out.resize(written);
     result.text = std::move(out);
@@ -124,6 +68,81 @@ std::uint64_t text_box_read_key(std::string_view text) noexcept {
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), key);
   if (ec != std::errc{} || end != text.data() + text.size()) return 0;
   return key;
+}
+
+TextBoxStream::TextBoxStream(Direction direction, std::uint64_t key)
+    : move_(moves(direction, key)) {
+  bytewise_ = std::all_of(move_.begin(), move_.end(),
+                          [](std::int64_t m) { return m >= -255 && m <= 255; });
+  for (std::size_t i = 0; i < add_.size(); ++i) {
+    const std::int64_t m = move_[(i + 1) % 6];
+    add_[i] = static_cast<unsigned char>(m > 0 ? m : 0);
+    take_[i] = static_cast<unsigned char>(m < 0 ? -m : 0);
+    moves_[i] = static_cast<std::int16_t>(m);
+  }
+}
+
+std::size_t TextBoxStream::process(const char* in_text, std::size_t size, char* out_text) {
+  const auto* in = reinterpret_cast<const unsigned char*>(in_text);
+  auto* out = reinterpret_cast<unsigned char*>(out_text);
+  std::size_t written = 0;
+  // Code by code, dropping codes that leave 0..255, without a branch per
+  // code: every result is stored and only the kept ones move the output on.
+  auto one_by_one = [&](const unsigned char* src, std::size_t count, std::size_t first) {
+    const std::int16_t* move = moves_.data() + first % pattern_length;
+    const std::size_t written_before = written;
+    // The output may be the input: it never runs ahead of it, and the
+    // first drop is noted on the way rather than looked for afterwards.
+    std::size_t first_drop = count;
+    for (std::size_t i = 0; i < count; ++i) {
+      const int y = src[i] + move[i];
+      const bool kept = static_cast<unsigned>(y) <= 255u;
+      out[written] = static_cast<unsigned char>(y);
+      written += kept ? 1 : 0;
+      first_drop = (!kept && first_drop == count) ? i : first_drop;
+    }
+    if (first_drop != count) {
+      dropped_ += count - (written - written_before);
+      if (first_dropped_ == 0) first_dropped_ = first + first_drop + 1;
+    }
+  };
+  if (!bytewise_) {
+    for (std::size_t done = 0; done < size;) {
+      const std::size_t count = std::min(pattern_length, size - done);
+      one_by_one(in + done, count, consumed_);
+      consumed_ += count;
+      done += count;
+    }
+    return written;
+  }
+  for (std::size_t done = 0; done < size;) {
+    const std::size_t offset = consumed_ % pattern_length;
+    const std::size_t count = std::min(pattern_length, size - done);
+    const unsigned char* src = in + done;
+    const unsigned char* add = add_.data() + offset;
+    const unsigned char* take = take_.data() + offset;
+    // A code leaves 0..255 exactly when the addition carries or the
+    // subtraction borrows; such a stretch is redone code by code from its
+    // input, which is why the codes go to a small buffer first (the output
+    // may be the input).
+    std::array<unsigned char, pattern_length> to;
+    unsigned char bad = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      const auto up = static_cast<unsigned char>(src[i] + add[i]);
+      const auto y = static_cast<unsigned char>(up - take[i]);
+      bad |= static_cast<unsigned char>((up < src[i]) | (up < take[i]));
+      to[i] = y;
+    }
+    if (bad == 0) {
+      std::memmove(out + written, to.data(), count);
+      written += count;
+    } else {
+      one_by_one(src, count, consumed_);
+    }
+    consumed_ += count;
+    done += count;
+  }
+  return written;
 }
 
 TextBoxResult text_box_crypt(std::string_view text, std::uint64_t key) {

@@ -6,6 +6,7 @@
 // no character at all.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -47,5 +48,41 @@ struct TextBoxResult {
 
 // Unscrambles: the opposite moves of text_box_crypt.
 [[nodiscard]] TextBoxResult text_box_decrypt(std::string_view text, std::uint64_t key);
+
+// The text-box cipher over a text that arrives in pieces of any size, in
+// order: the pieces together give exactly the codes, the drops and the
+// first dropped position of text_box_crypt or text_box_decrypt on the
+// whole text. Memory does not grow with the text.
+class TextBoxStream {
+ public:
+  enum class Direction { crypt, decrypt };
+
+  TextBoxStream(Direction direction, std::uint64_t key);
+
+  // Transforms the next `size` codes of the text into `out`, which has
+  // room for `size` codes (it may be `in` itself); returns how many it
+  // wrote, fewer when codes were dropped.
+  std::size_t process(const char* in, std::size_t size, char* out);
+
+  [[nodiscard]] std::size_t consumed() const noexcept { return consumed_; }
+  [[nodiscard]] std::size_t produced() const noexcept { return consumed_ - dropped_; }
+  [[nodiscard]] std::size_t dropped() const noexcept { return dropped_; }
+  // 1-based position of the first dropped code, 0 if none so far.
+  [[nodiscard]] std::size_t first_dropped() const noexcept { return first_dropped_; }
+
+ private:
+  std::array<std::int64_t, 6> move_{};
+  bool bytewise_ = true;
+  // The moves laid out for two rounds of pattern_length consecutive codes,
+  // as an amount to add and one to take away (each 0..255), so that a
+  // stretch of up to pattern_length codes starting anywhere in the cycle
+  // reads them in one run.
+  static constexpr std::size_t pattern_length = 960;
+  std::array<unsigned char, 2 * pattern_length> add_{}, take_{};
+  std::array<std::int16_t, 2 * pattern_length> moves_{};  // the same moves, signed
+  std::size_t consumed_ = 0;
+  std::size_t dropped_ = 0;
+  std::size_t first_dropped_ = 0;
+};
 
 }  // namespace quillfern::ciphers

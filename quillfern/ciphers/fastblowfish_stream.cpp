@@ -1,0 +1,88 @@
+#include "quillfern/ciphers/fastblowfish_stream.hpp"
+
+#include <algorithm>
+#include <numeric>
+#include <stdexcept>
+
+#include "quillfern/ciphers/fastblowfish_kernels.hpp"
+
+namespace quillfern::ciphers {
+
+FastBlowFishStream::FastBlowFishStream(std::size_t length, std::string_view password)
+    : length_(length) {
+  const std::size_t blocks = (length + fast_blow_fish_block - 1) / fast_blow_fish_block;
+  processed_ = blocks * fast_blow_fish_block;
+  // The lookups repeat with the period of the password cursor and the
+  // block position together; from the second period on every slot has
+  // been set by its periodic lookups (or never is), so the key stream from
+  // position period_ on repeats with period_. The first two periods are
+  // walked and the second one is repeated to a few kilobytes, so that the
+  // kernel runs on long stretches.
+  const std::size_t n = password.size();
+  const std::size_t cursor_period = n >= 3 ? n - 1 : 1;
+  period_ = std::lcm(fast_blow_fish_block, cursor_period);
+  const std::size_t walked = std::min(processed_, 2 * period_);
+  walked_ = detail::fast_blow_fish_key_stream(walked, password, fast_blow_fish_key(length, password));
+  if (walked < length_) {
+    const std::size_t copies = std::max<std::size_t>(1, 4096 / period_);
+    repeated_.resize(copies * period_);
+    for (std::size_t at = 0; at < repeated_.size(); at += period_) {
+      std::copy_n(walked_.begin() + static_cast<std::ptrdiff_t>(period_), period_,
+                  repeated_.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+  }
+}
+
+// The key stream's buffers wipe themselves when they go.
+FastBlowFishStream::~FastBlowFishStream() = default;
+
+std::uint8_t FastBlowFishStream::key_at(std::size_t t) const noexcept {
+  return t < walked_.size() ? walked_[t] : walked_[period_ + (t - period_) % period_];
+}
+
+std::size_t FastBlowFishStream::process(const char* in_text, std::size_t size, char* out_text,
+                                        const ZeroNotice& on_zero) {
+  if (size > length_ - consumed_) {
+    throw std::length_error("FastBlowFish stream: more codes than the length it was given");
+  }
+  const auto* in = reinterpret_cast<const std::uint8_t*>(in_text);
+  auto* out = reinterpret_cast<std::uint8_t*>(out_text);
+  const detail::XorKernel kernel = detail::best_kernel();
+  const std::size_t walked = walked_.size();
+  std::size_t zeros = 0;
+  for (std::size_t done = 0; done < size;) {
+    const std::size_t t = consumed_ + done;
+    const std::uint8_t* key = nullptr;
+    std::size_t count = size - done;
+    if (t < walked) {
+      key = walked_.data() + t;
+      count = std::min(count, walked - t);
+    } else {
+      const std::size_t offset = (t - walked) % repeated_.size();
+      key = repeated_.data() + offset;
+      count = std::min(count, repeated_.size() - offset);
+    }
+    zeros += detail::xor_with_key(kernel, in + done, key, out + done, count, t + 1, on_zero);
+    done += count;
+  }
+  consumed_ += size;
+  zeros_ += zeros;
+  return zeros;
+}
+
+std::size_t FastBlowFishStream::finish(const ZeroNotice& on_zero) {
+  // Fill positions hold spaces; their results are dropped, but a zero
+  // among them is still told.
+  std::size_t zeros = 0;
+  for (std::size_t t = length_; t < processed_; ++t) {
+    if ((32 ^ key_at(t)) == 0) {
+      ++zeros;
+      if (on_zero) on_zero(t + 1);
+    }
+  }
+  processed_ = length_;  // told once
+  zeros_ += zeros;
+  return zeros;
+}
+
+}  // namespace quillfern::ciphers
