@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/command.hpp"
+#include "cli/records.hpp"
 #include "cli/secrets.hpp"
 #include "cli/streams.hpp"
 #include "cli/text_input.hpp"
@@ -44,6 +45,9 @@ std::vector<Option> all_options(const Command& command) {
   }
   if (command.uses & uses_loss) {
     options.push_back({"allow-loss", '\0', "", "write the result even when it lost characters"});
+  }
+  if (takes_records(command)) {
+    for (auto& option : record_options()) options.push_back(option);
   }
   if (command.uses & uses_notices) {
     options.push_back({"notices", '\0', "MODE", "message boxes: each (default), summary or none"});
@@ -258,7 +262,7 @@ int run_checked(std::span<const std::string> args) {
         context.args.positionals().front().empty()) {
       throw UsageError("FILE needs a name ('-' is standard input)");
     }
-    int status = command->run(context);
+    int status = wants_records(context.args) ? run_records(context) : command->run(context);
     notices.finish();
     return status;
   } catch (const UsageError& e) {
