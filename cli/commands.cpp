@@ -7,6 +7,8 @@
 
 #include "cli/command.hpp"
 #include "cli/records.hpp"
+#include "cli/suggest.hpp"
+#include "cli/terminal_guard.hpp"
 #include "cli/secrets.hpp"
 #include "cli/streams.hpp"
 #include "cli/text_input.hpp"
@@ -33,7 +35,7 @@ std::vector<Option> all_options(const Command& command) {
   std::vector<Option> options = command.options;
   if (command.uses & uses_text_io) {
     options.push_back({"output", 'o', "FILE", "write the result to FILE (only when it succeeded)"});
-    options.push_back({"force", 'f', "", "replace FILE even when it is read-only"});
+    options.push_back({"force", 'f', "", "replace FILE even when it is read-only; show control codes on a terminal"});
     options.push_back({"encoding", '\0', "NAME",
                      "read and write UTF-8 text through code page NAME (cp1252, latin1)"});
   }
@@ -161,6 +163,7 @@ std::string Context::read_text(std::size_t most) const {
 void Context::write_text(std::string_view codes) const {
   const std::string path = args.value("output").value_or("");
   const bool force = args.has("force");
+  refuse_raw_to_terminal(codes, path, force, false);
   if (encoding == CodePage::none) {
     write_all(path, codes, force);
   } else {
@@ -224,6 +227,9 @@ int run_checked(std::span<const std::string> args) {
   const Command* command = find_command(name);
   if (command == nullptr) {
     print_error("unknown command '" + name + "'");
+    std::vector<std::string> names;
+    for (const Command& known : commands()) names.emplace_back(known.name);
+    if (const auto guess = nearest(name, names)) print_hint("did you mean '" + *guess + "'?");
     print_hint("run 'quillfern --help' for the list of commands");
     return exit_usage;
   }

@@ -6,7 +6,9 @@
 #include <optional>
 #include <stdexcept>
 
+#include "cli/explain.hpp"
 #include "cli/messages.hpp"
+#include "cli/terminal_guard.hpp"
 #include "quillfern/control/encryption.hpp"
 #include "quillfern/core/codepage.hpp"
 #include "quillfern/platform/host.hpp"
@@ -313,6 +315,7 @@ int run_records(Context& context) {
 
   // The same arguments for every record; the record and the results change.
   std::array<Variant, max_parameters> fixed{};
+  std::uint8_t number = 0;
   std::string password;
   const platform::WipeOnExit wipe_password(password);
   std::string seed;
@@ -323,7 +326,8 @@ int run_records(Context& context) {
       case Source::number: {
         const auto value = args.value("number");
         if (!value) throw UsageError("--number N is required");
-        fixed[i] = parse_number("number", *value);
+        number = parse_number("number", *value);
+        fixed[i] = number;
         break;
       }
       case Source::password:
@@ -393,13 +397,16 @@ int run_records(Context& context) {
       }
     } catch (const Error& e) {
       status = exit_error;
-      why = describe(e);
+      why = describe(explained({operation, record, number, seed.size()}, e));
     } catch (const EncodingError& e) {
       status = exit_error;
       why = e.what();
     } catch (const RecordError& e) {
       status = exit_error;
       why = e.what();
+    }
+    if (status == exit_ok && out == Format::raw) {
+      refuse_raw_to_terminal(result, output_path, args.has("force"), true);
     }
     if (status == exit_ok) {
       const std::size_t before = written.size();
