@@ -22,7 +22,7 @@ _quillfern() {
     encipher) options="-o --output -f --force --encoding --password-file --password-fd --password-env --password-hex --allow-loss --lines -z --null --in-format --out-format --keep-going --notices -h --help" ;;
     decipher) options="-o --output -f --force --encoding --password-file --password-fd --password-env --password-hex --allow-loss --lines -z --null --in-format --out-format --keep-going --notices -h --help" ;;
     tables) options="-h --help" ;;
-    file-code) options="--generator-state --print-state -f --force -q --quiet --password-file --password-fd --password-env --password-hex -h --help" ;;
+    file-code) options="--generator-state --print-state -o --output -f --force -q --quiet --password-file --password-fd --password-env --password-hex -h --help" ;;
     wipe) options="-q --quiet -h --help" ;;
     about) options="-w --window -h --help" ;;
     open-link) options="--show --dir -h --help" ;;
