@@ -7,11 +7,12 @@
 
 #include "cli/command.hpp"
 #include "cli/records.hpp"
-#include "cli/suggest.hpp"
-#include "cli/terminal_guard.hpp"
 #include "cli/secrets.hpp"
 #include "cli/streams.hpp"
+#include "cli/suggest.hpp"
+#include "cli/terminal_guard.hpp"
 #include "cli/text_input.hpp"
+#include "quillfern/control/encryption.hpp"
 #include "quillfern/core/ascii.hpp"
 #include "quillfern/core/error.hpp"
 #include "quillfern/platform/file_system.hpp"
@@ -174,7 +175,13 @@ void Context::write_text(std::string_view codes) const {
 // A process holding a secret leaves no core file that could show it.
 std::string Context::password() const {
   platform::keep_out_of_core_dumps();
-  return read_password(args, encoding);
+  // A password typed to encipher is asked for twice.
+  const Operation* op = command.operation;
+  const bool enciphers = op == &operation_of<&Encryption::EnCipherText>() ||
+                         op == &operation_of<&Encryption::TextBoxCrypt>() ||
+                         op == &operation_of<&Encryption::FastBlowFish>() ||
+                         op == &operation_of<&Encryption::EncodeDecodeFile>();
+  return read_password(args, encoding, enciphers);
 }
 
 std::string Context::seed(std::size_t most) const {
