@@ -8,7 +8,7 @@ seconds=${1:-60}
 shift || true
 build="$root/build/fuzz"
 
-"$root/scripts/deps.sh" build fuzz
+"$root/scripts/deps.sh" build test fuzz
 if [ ! -f "$build/build.ninja" ]; then
   CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQUILLFERN_FUZZ=ON -DQUILLFERN_BENCH=OFF -DQUILLFERN_TESTS=OFF -DQUILLFERN_WERROR=OFF

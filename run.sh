@@ -14,7 +14,13 @@ flock 9
 "$root/scripts/deps.sh" build >&2
 log="$build/run-build.log"
 if [ ! -f "$build/build.ninja" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >"$log" 2>&1 || { cat "$log" >&2; exit 1; }
+  # The tool needs neither GoogleTest nor Google Benchmark; the tests and
+  # benchmarks join this build once they are installed (./test.sh does).
+  extra=()
+  if ! dpkg-query -W -f='${Status}' libgtest-dev libbenchmark-dev 2>/dev/null | grep -q '^install ok installed.*install ok installed$' 2>/dev/null; then
+    extra=(-DQUILLFERN_TESTS=OFF -DQUILLFERN_BENCH=OFF)
+  fi
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "${extra[@]}" >"$log" 2>&1 || { cat "$log" >&2; exit 1; }
 fi
 cmake --build "$build" --target quillfern_tool >"$log" 2>&1 || { cat "$log" >&2; exit 1; }
 flock -u 9

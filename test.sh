@@ -22,7 +22,7 @@ if [ "$mode" = windows ]; then
   exec "$root/windows/test.sh"
 fi
 
-"$root/scripts/deps.sh" build fuzz ui python
+"$root/scripts/deps.sh" build test fuzz ui python
 build="$root/build/$mode"
 args=(-DCMAKE_BUILD_TYPE=Release)
 [ "$mode" = sanitize ] && args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLFERN_SANITIZE=ON -DQUILLFERN_BENCH=OFF)
@@ -40,6 +40,9 @@ done
 [ -n "$python" ] && args+=("-DPython_EXECUTABLE=$python")
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja "${args[@]}"
+elif grep -q '^QUILLFERN_TESTS:BOOL=OFF$' "$build/CMakeCache.txt"; then
+  # ./run.sh configured this folder on a machine without GoogleTest.
+  cmake "$build" -DQUILLFERN_TESTS=ON "$([ "$mode" = release ] && echo -DQUILLFERN_BENCH=ON || echo -DQUILLFERN_BENCH=OFF)"
 elif [ -n "$python" ] && ! grep -q "^Python_EXECUTABLE:[A-Z]*=$python\$" "$build/CMakeCache.txt"; then
   cmake "$build" "-DPython_EXECUTABLE=$python"
 fi

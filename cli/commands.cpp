@@ -7,9 +7,13 @@
 
 #include "cli/command.hpp"
 #include "cli/help.hpp"
+#include "cli/records.hpp"
 #include "cli/secrets.hpp"
 #include "cli/streams.hpp"
+#include "cli/suggest.hpp"
+#include "cli/terminal_guard.hpp"
 #include "cli/text_input.hpp"
+#include "quillfern/control/encryption.hpp"
 #include "quillfern/core/ascii.hpp"
 #include "quillfern/core/basic_random.hpp"
 #include "quillfern/core/error.hpp"
@@ -65,6 +69,7 @@ std::string Context::read_text(std::size_t most) const {
 void Context::write_text(std::string_view codes) const {
   const std::string path = args.value("output").value_or("");
   const bool force = args.has("force");
+  refuse_raw_to_terminal(codes, path, force, false);
   if (encoding == CodePage::none) {
     write_all(path, codes, force);
   } else {
@@ -75,7 +80,13 @@ void Context::write_text(std::string_view codes) const {
 // A process holding a secret leaves no core file that could show it.
 std::string Context::password() const {
   platform::keep_out_of_core_dumps();
-  return read_password(args, encoding);
+  // A password typed to encipher is asked for twice.
+  const Operation* op = command.operation;
+  const bool enciphers = op == &operation_of<&Encryption::EnCipherText>() ||
+                         op == &operation_of<&Encryption::TextBoxCrypt>() ||
+                         op == &operation_of<&Encryption::FastBlowFish>() ||
+                         op == &operation_of<&Encryption::EncodeDecodeFile>();
+  return read_password(args, encoding, enciphers);
 }
 
 std::string Context::seed(std::size_t most) const {
@@ -145,6 +156,9 @@ int run_checked(std::span<const std::string> args) {
   const Command* command = find_command(name);
   if (command == nullptr) {
     print_error("unknown command '" + name + "'");
+    std::vector<std::string> names;
+    for (const Command& known : commands()) names.emplace_back(known.name);
+    if (const auto guess = nearest(name, names)) print_hint("did you mean '" + *guess + "'?");
     print_hint("run 'quillfern --help' for the list of commands");
     return exit_usage;
   }
@@ -183,7 +197,7 @@ int run_checked(std::span<const std::string> args) {
         context.args.positionals().front().empty()) {
       throw UsageError("FILE needs a name ('-' is standard input)");
     }
-    int status = command->run(context);
+    int status = wants_records(context.args) ? run_records(context) : command->run(context);
     notices.finish();
     return status;
   } catch (const UsageError& e) {

@@ -4,9 +4,12 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 #include "cli/command.hpp"
 #include "cli/streams.hpp"
+#include "cli/terminal_guard.hpp"
 #include "quillfern/core/error.hpp"
 #include "quillfern/files/file_cipher.hpp"
 #include "quillfern/files/wipe.hpp"
@@ -77,10 +80,56 @@ class ProgressBar {
   std::chrono::steady_clock::time_point last_ = start_;
 };
 
+bool is_standard(const std::string& name) { return name == "-"; }
+
+// file-code on standard input or output: the key stream over the bytes in
+// pieces, so any size runs in bounded memory; a file named as OUTPUT is
+// still replaced only when the whole input has been read.
+std::uint32_t file_code_stream(const std::string& input_name, const std::string& output_name,
+                               const std::string& password, std::uint32_t state, bool force) {
+  InputFile input(input_name);
+  OutputFile output(is_standard(output_name) ? std::string() : output_name, force);
+  std::vector<char> piece(std::size_t{1} << 17);
+  std::optional<files::KeyStream> stream;
+  std::uint32_t end_state = files::KeyStream::seeded_state(password, state);
+  while (const std::size_t got = input.read(piece.data(), piece.size())) {
+    // As the control does: an empty password fails only on a file with data.
+    if (password.empty()) throw Error(ErrorNumber::invalid_call);
+    if (!stream) stream.emplace(password, files::BasicRandom(state));
+    auto* bytes = reinterpret_cast<unsigned char*>(piece.data());
+    stream->apply(bytes, got);
+    if (end_state == files::KeyStream::seeded_state(password, state) && is_standard(output_name)) {
+      refuse_raw_to_terminal({piece.data(), got}, "", force, false);
+    }
+    output.write({piece.data(), got});
+    end_state = stream->state();
+  }
+  output.commit();
+  return end_state;
+}
+
 int file_code(Context& context) {
-  const auto& files_named = context.args.positionals();
+  std::vector<std::string> files_named = context.args.positionals();
+  if (const auto output = context.args.value("output")) {
+    if (files_named.size() != 1) throw UsageError("file-code -o OUTPUT takes one INPUT");
+    files_named.push_back(*output);
+  }
   if (files_named.size() != 2) throw UsageError("file-code takes INPUT and OUTPUT");
+  for (const std::string& name : files_named) {
+    if (name.empty()) throw UsageError("file-code needs file names ('-' is standard input or output)");
+  }
+  if (is_standard(files_named[1]) && context.args.has("print-state")) {
+    throw UsageError("--print-state prints on standard output, which takes the file: give OUTPUT a name");
+  }
   platform::Runtime runtime(generator_state_option(context));
+  if (is_standard(files_named[0]) || is_standard(files_named[1])) {
+    std::string password = context.password();
+    const platform::WipeOnExit wipe_password(password);
+    const std::uint32_t state = file_code_stream(files_named[0], files_named[1], password,
+                                                 runtime.random().state(), context.args.has("force"));
+    if (context.args.has("print-state")) write_output(std::to_string(state) + "\n");
+    return exit_ok;
+  }
   // The input is looked at before a password is asked for, so a mistyped
   // name fails at once.
   if (platform::file_info(files_named[0]).kind == platform::FileKind::missing) {
@@ -126,17 +175,19 @@ std::vector<Command> file_commands() {
   const Option quiet{"quiet", 'q', "", "no progress bar"};
   std::vector<Command> rows;
   rows.push_back(
-      {"file-code", &operation_of<&Encryption::EncodeDecodeFile>(), "INPUT OUTPUT",
+      {"file-code", &operation_of<&Encryption::EncodeDecodeFile>(), "INPUT (OUTPUT | -o OUTPUT)",
        "encode or decode a file under a password (the same operation)",
        "Every byte is exclusive-ored with a key byte of the runtime's generator, seeded from the\n"
        "password. Each run starts the generator at its start state, as a new process would, so a\n"
        "file encoded by one run decodes in the next. OUTPUT is replaced only when the whole file\n"
        "is done and has exactly INPUT's length; it may be INPUT itself. A replaced OUTPUT keeps its\n"
        "mode, and its owner and group where the user may set them; a read-only one is replaced\n"
-       "only with --force. Devices, pipes and /dev/stdout are written in place.",
+       "only with --force. Devices, pipes and /dev/stdout are written in place. '-' is\n"
+       "standard input as INPUT and standard output as OUTPUT.",
        uses_password,
        {{"generator-state", '\0', "N", "start the generator at state N (0..0xFFFFFF) instead of 0x50000"},
         {"print-state", '\0', "", "print the generator's state after the run"},
+        {"output", 'o', "OUTPUT", "write OUTPUT ('-' is standard output)"},
         {"force", 'f', "", "replace OUTPUT even when it is read-only"},
         quiet},
        file_code});

@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "cli/records.hpp"
 #include "cli/secrets.hpp"
 
 namespace quillfern::cli {
@@ -39,7 +40,7 @@ std::vector<Option> all_options(const Command& command) {
   std::vector<Option> options = command.options;
   if (command.uses & uses_text_io) {
     options.push_back({"output", 'o', "FILE", "write the result to FILE (only when it succeeded)"});
-    options.push_back({"force", 'f', "", "replace FILE even when it is read-only"});
+    options.push_back({"force", 'f', "", "replace FILE even when it is read-only; show control codes on a terminal"});
     options.push_back({"encoding", '\0', "NAME",
                      "read and write UTF-8 text through code page NAME (cp1252, latin1)"});
   }
@@ -51,6 +52,9 @@ std::vector<Option> all_options(const Command& command) {
   }
   if (command.uses & uses_loss) {
     options.push_back({"allow-loss", '\0', "", "write the result even when it lost characters"});
+  }
+  if (takes_records(command)) {
+    for (auto& option : record_options()) options.push_back(option);
   }
   if (command.uses & uses_notices) {
     options.push_back({"notices", '\0', "MODE", "message boxes: each (default), summary or none"});

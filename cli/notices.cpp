@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/messages.hpp"
+#include "quillfern/core/identity.hpp"
 
 namespace quillfern::cli {
 
@@ -27,11 +28,13 @@ int NoticeBox::present(const platform::Message& message) {
 }
 
 void NoticeBox::print(const platform::Message& message, std::size_t count) const {
-  std::string line;
+  // Under the program's prefix, which a box under the application's own
+  // title already is.
+  std::string line = message.title == quillfern::identity::application_title ? "" : "quillfern: ";
   if (encoding_ == CodePage::none) {
-    line = message.title + ": " + message.text;
+    line += message.title + ": " + message.text;
   } else {
-    line = to_utf8(message.title, encoding_) + ": " + to_utf8(message.text, encoding_);
+    line += to_utf8(message.title, encoding_) + ": " + to_utf8(message.text, encoding_);
   }
   if (count > 1) line += " (" + std::to_string(count) + " times)";
   // One line, whatever the text holds; a closed standard error does not

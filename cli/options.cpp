@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "cli/suggest.hpp"
+
 namespace quillfern::cli {
 
 bool ParsedArgs::has(std::string_view name) const { return options_.find(name) != options_.end(); }
@@ -64,7 +66,13 @@ ParsedArgs parse_options(std::span<const std::string> args, std::span<const Opti
       std::size_t equals = body.find('=');
       std::string_view name = body.substr(0, equals);
       const Option* option = find_long(options, name);
-      if (option == nullptr) throw UsageError("unknown option --" + std::string(name));
+      if (option == nullptr) {
+        std::vector<std::string> names;
+        for (const Option& known : options) names.emplace_back(known.name);
+        const auto guess = nearest(name, names);
+        throw UsageError("unknown option --" + std::string(name) +
+                         (guess ? "; did you mean '--" + *guess + "'?" : std::string()));
+      }
       if (!option->takes_value()) {
         if (equals != std::string_view::npos) {
           throw UsageError("option --" + std::string(name) + " takes no value");

@@ -331,7 +331,7 @@ std::string parse_hex_option(std::string_view option, std::string_view hex) {
   return codes.copy();
 }
 
-std::string read_password(const ParsedArgs& args, CodePage encoding) {
+std::string read_password(const ParsedArgs& args, CodePage encoding, bool confirm) {
   int given = 0;
   for (auto name : {"password-file", "password-fd", "password-env", "password-hex"}) {
     given += args.has(name) ? 1 : 0;
@@ -363,6 +363,12 @@ std::string read_password(const ParsedArgs& args, CodePage encoding) {
   }
   if (auto typed = prompt("Password: ")) {
     platform::WipeOnExit wipe(*typed);
+    if (confirm) {
+      auto again = prompt("Password again: ");
+      if (!again) throw UsageError("no password given the second time");
+      platform::WipeOnExit wipe_again(*again);
+      if (*again != *typed) throw UsageError("the two passwords typed differ; nothing was done");
+    }
     return convert(*typed, encoding, "the password");
   }
   throw UsageError("no password given and no terminal to ask for one");

@@ -29,7 +29,10 @@ inline constexpr std::size_t password_max_bytes = std::size_t{1} << 20;
 // environment and the prompt are converted from UTF-8 when `encoding` is
 // not none; --password-hex gives exact codes. Throws UsageError when no
 // source is given and there is no terminal to ask, or when two are given.
-[[nodiscard]] std::string read_password(const ParsedArgs& args, CodePage encoding);
+// With `confirm` the prompt asks twice and refuses two different answers
+// (a password that enciphers is typed blind, and a typo would lock the
+// data away).
+[[nodiscard]] std::string read_password(const ParsedArgs& args, CodePage encoding, bool confirm = false);
 
 // The first `most` codes of the seed (a seed is never read further than an
 // operation can use); --seed-env is converted like a password, a seed file

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "cli/command.hpp"
+#include "cli/explain.hpp"
 #include "cli/text_input.hpp"
 #include "quillfern/control/encryption.hpp"
 #include "quillfern/transforms/hex.hpp"
@@ -42,7 +43,11 @@ int password_command(Context& context) {
   platform::Host host(context.notices);
   Encryption control(host);
   std::string output;
-  (control.*Method)(number, input, output);
+  try {
+    (control.*Method)(number, input, output);
+  } catch (const Error& e) {
+    throw explained({*context.command.operation, input, number}, e);
+  }
   context.write_text(output);
   return exit_ok;
 }
@@ -54,7 +59,11 @@ int shift_command(Context& context) {
   platform::Host host(context.notices);
   Encryption control(host);
   std::string output;
-  (control.*Method)(input, output);
+  try {
+    (control.*Method)(input, output);
+  } catch (const Error& e) {
+    throw explained({*context.command.operation, input}, e);
+  }
   context.write_text(output);
   return exit_ok;
 }
@@ -161,7 +170,13 @@ int seed_command(Context& context) {
   const std::string input = context.read_text(length16_decided);
   platform::Host host(context.notices);
   Encryption control(host);
-  context.write_text(control.SeedEncryption(input, seed));
+  std::string output;
+  try {
+    output = control.SeedEncryption(input, seed);
+  } catch (const Error& e) {
+    throw explained({*context.command.operation, input, 0, seed.size()}, e);
+  }
+  context.write_text(output);
   return exit_ok;
 }
 
@@ -175,7 +190,13 @@ int power_command(Context& context) {
   const std::string input = context.read_text(length16_decided);
   platform::Host host(context.notices, page);
   Encryption control(host);
-  context.write_text(control.PowerEncryption(input));
+  std::string output;
+  try {
+    output = control.PowerEncryption(input);
+  } catch (const Error& e) {
+    throw explained({*context.command.operation, input}, e);
+  }
+  context.write_text(output);
   return exit_ok;
 }
 
@@ -183,14 +204,21 @@ int power_command(Context& context) {
 
 std::vector<Command> transform_commands() {
   const std::vector<Option> number{
-      {"number", 'n', "N", "the one-byte key, 0 to 255 (only 0 to 10 accept any text)"}};
+      {"number", 'n', "N", "the one-byte key, 0 to 255 (see above for the texts each takes)"}};
   std::vector<Command> rows;
   rows.push_back({"encrypt-password", &operation_of<&Encryption::EncryptPassword>(), "--number N [FILE]",
                   "scramble a password under a one-byte key",
-                  "At most 254 characters; keys 11 to 255 fail with error 5 on any text.",
+                  "Key N from 0 to 10 takes a text of at most 254 characters whose codes are at "
+                  "most 255 - N at odd positions (1, 3, ...) and at least N at even positions "
+                  "(2, 4, ...); any other code fails with error 5, naming its position. Keys 11 "
+                  "to 255 take only the empty text. A 255th character fails with error 6.",
                   uses_text_io, number, password_command<&Encryption::EncryptPassword>});
   rows.push_back({"decrypt-password", &operation_of<&Encryption::DecryptPassword>(), "--number N [FILE]",
-                  "restore a password scrambled with the same key", "", uses_text_io, number,
+                  "restore a password scrambled with the same key",
+                  "A text that encrypt-password made with key N always restores under key N; "
+                  "another text may fail with error 5, naming its position and what the key "
+                  "takes there.",
+                  uses_text_io, number,
                   password_command<&Encryption::DecryptPassword>});
   rows.push_back({"convert", &operation_of<&Encryption::convert>(), "[FILE]", "write every code as two upper-case hex digits",
                   "Any length; the text streams through in bounded memory (with --encoding too).", uses_text_io, {},

@@ -4,12 +4,15 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "cli/command.hpp"
 #include "cli/streams.hpp"
 #include "cli/windows.hpp"
 #include "quillfern/control/encryption.hpp"
 #include "quillfern/ui/about_form.hpp"
+#include "quillfern/platform/shell.hpp"
 #include "quillfern/ui/open_link.hpp"
 
 namespace quillfern::cli {
@@ -81,6 +84,60 @@ std::int32_t show_option(const Context& context) {
 
 // Opens a target through OpenLink; a failed launch prints the warning and
 // exits with status 1.
+// The system's shell, keeping what its last launch gave, so that a failed
+// launch can be explained.
+class ExplainingShell final : public platform::Shell {
+ public:
+  std::int32_t open(std::string_view operation, std::string_view file, std::string_view parameters,
+                    std::string_view directory, std::int32_t show_command) noexcept override {
+    result_ = system_.open(operation, file, parameters, directory, show_command);
+    return result_;
+  }
+  [[nodiscard]] std::int32_t result() const noexcept { return result_; }
+  [[nodiscard]] const platform::SystemShell& system() const noexcept { return system_; }
+
+ private:
+  platform::SystemShell system_;
+  std::int32_t result_ = platform::shell_result::opened;
+};
+
+// True when `program` names an executable file, on PATH when it has no '/'.
+bool program_found(const std::string& program) {
+  if (program.find('/') != std::string::npos) return ::access(program.c_str(), X_OK) == 0;
+  const char* path = std::getenv("PATH");
+  std::string_view rest = path != nullptr ? path : "/usr/bin:/bin";
+  for (;;) {
+    const std::size_t colon = rest.find(':');
+    std::string folder(rest.substr(0, colon));
+    if (folder.empty()) folder = ".";
+    if (::access((folder + "/" + program).c_str(), X_OK) == 0) return true;
+    if (colon == std::string_view::npos) return false;
+    rest.remove_prefix(colon + 1);
+  }
+}
+
+// Why the shell could not open `target`, from what it answered.
+std::string launch_failure(const ExplainingShell& shell, const std::string& target) {
+  namespace result = platform::shell_result;
+  const std::string& launcher = shell.system().options().launcher;
+  const bool browser = platform::is_web_address(target) && std::getenv("BROWSER") != nullptr;
+  switch (shell.result()) {
+    case result::file_not_found: return "there is no file " + target;
+    case result::path_not_found: return "a folder on the path of " + target + " does not exist";
+    case result::access_denied:
+      return browser ? "a program of $BROWSER may not be run (not executable, or permission denied)"
+                     : launcher + " or the target may not be used (not executable, or permission denied)";
+    case result::bad_format: return launcher + " is not a program this system can run";
+    case result::out_of_resources: return "the system could not start a program (out of processes or memory)";
+    case result::no_association:
+      if (!browser && !program_found(launcher)) {
+        return launcher + " is not installed (Debian: apt-get install xdg-utils)";
+      }
+      return browser ? "no program of $BROWSER opened it" : launcher + " knows no program that opens it";
+    default: return {};
+  }
+}
+
 int open_link_command(Context& context) {
   const auto& targets = context.args.positionals();
   if (targets.size() != 1) throw UsageError("open-link takes one TARGET");
@@ -90,9 +147,13 @@ int open_link_command(Context& context) {
   const auto show = static_cast<ui::WINDOW_STATES>(show_option(context));
   const std::string folder = context.args.value("dir").value_or("");
   platform::Host host(context.notices);
+  ExplainingShell shell;
+  host.set_shell(shell);
   ui::OpenLink link(host);
   link.ExecuteLink(targets.front(), show, folder);
-  return context.notices.count() == 0 ? exit_ok : exit_error;
+  if (context.notices.count() == 0) return exit_ok;
+  if (const std::string why = launch_failure(shell, targets.front()); !why.empty()) print_hint(why);
+  return exit_error;
 }
 
 }  // namespace
@@ -111,7 +172,8 @@ std::vector<Command> ui_commands() {
                   "open a web address or a document with its associated program",
                   "Runs xdg-open (or $BROWSER for http and https addresses) without a\n"
                   "shell. A failed launch prints 'Warning: Error jumping to/launching:TARGET'\n"
-                  "and exits with status 1. Use -- before a TARGET that begins with '-'. An\n"
+                  "and a hint that says why (no xdg-open installed, not executable, no such\n"
+                  "file, no program for it), and exits with status 1. Use -- before a TARGET that begins with '-'. An\n"
                   "empty TARGET is a usage error (status 2).",
                   uses_nothing,
                   {{"show", '\0', "N", "window state: 1 normal (default), 2 minimized, 3 maximized"},

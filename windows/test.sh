@@ -26,7 +26,7 @@ expect() {  # expect DESCRIPTION COMMAND...
   if "$@"; then pass; else fail "$what"; fi
 }
 
-"$root/scripts/deps.sh" build windows
+"$root/scripts/deps.sh" build test windows
 
 # ---- builds -----------------------------------------------------------------
 build_project() {  # build_project DIR SOURCE [CMAKE ARGS...]

@@ -52,11 +52,11 @@ done
 # A wrong password, even one that occurs later in the deciphered text.
 expect_status 3 "$q" decipher --password-hex 6163 "$work/ct"
 expect_no_out
-expect_err_has "Oldvane: Access Denied"
+expect_err_has "quillfern: Oldvane: Access Denied"
 expect_status 3 "$q" decipher --password-hex 39 <(printf 'zr{')
 expect_no_out
 expect_status 3 "$q" encipher --password-hex "" -o "$work/none" "$work/hello"
-expect_err_has "Oldvane: Please put in a password"
+expect_err_has "quillfern: Oldvane: Please put in a password"
 expect_no_file "$work/none"
 # A sum above 255 cuts the cipher text: refused unless --allow-loss.
 printf 'AB\220C' >"$work/high"

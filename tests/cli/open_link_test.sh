@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # open-link: the target reaches the desktop's launcher as one literal
-# argument, never as an option, and a failed launch warns and exits 1.
+# argument, never as an option, and a failed launch warns, says why and
+# exits 1.
 source "$(dirname "$0")/lib.sh"
 q=$QUILLFERN
 unset BROWSER
@@ -38,6 +39,23 @@ expect_err_has "Warning: Error jumping to/launching:missing.txt"
 [ ! -e "$work/argv" ] || fail "a missing document was handed to the launcher"
 expect_status 1 env PATH="$work/docs" "$q" open-link https://oldvane.example/
 expect_err_has "Warning: Error jumping to/launching:https://oldvane.example/"
+# ... and a hint says why the launch failed.
+expect_err_has "quillfern: hint: xdg-open is not installed"
+expect_status 1 launch "$q" open-link --dir "$work/docs" missing.txt
+expect_err_has "quillfern: hint: there is no file missing.txt"
+mkdir -p "$work/noexec"
+printf '#!/bin/sh\n' >"$work/noexec/xdg-open"
+chmod -x "$work/noexec/xdg-open"
+expect_status 1 env PATH="$work/noexec" "$q" open-link https://oldvane.example/
+grep -qE "quillfern: hint: xdg-open (or the target may not be used|is not installed)" "$work/err" ||
+  fail "a launcher that is not executable: $(cat "$work/err")"
+cat >"$work/noexec/xdg-open" <<'SCRIPT'
+#!/bin/sh
+exit 3
+SCRIPT
+chmod +x "$work/noexec/xdg-open"
+expect_status 1 env PATH="$work/noexec" "$q" open-link https://oldvane.example/
+expect_err_has "quillfern: hint: xdg-open knows no program that opens it"
 
 # $BROWSER takes web addresses; other addresses still go to xdg-open.
 cat >"$work/bin/browser" <<SCRIPT

@@ -2,7 +2,8 @@
 # The password prompt on a terminal (driven through tmux): nothing typed is
 # echoed, the erase character works, an interrupt or a termination signal at
 # the prompt leaves the terminal as it was (echo, line mode, signal keys),
-# and the end of input is no password at all.
+# the end of input is no password at all, and a password that enciphers is
+# asked for twice.
 source "$(dirname "$0")/lib.sh"
 command -v tmux >/dev/null || { echo "tmux missing: skipped"; exit 0; }
 q=$QUILLFERN
@@ -41,9 +42,26 @@ t send-keys -t prompt -l "secrex"
 t send-keys -t prompt BSpace
 t send-keys -t prompt -l "t"
 t send-keys -t prompt Enter
+# A password that enciphers is asked for twice.
+wait_for "Password again:"
+t send-keys -t prompt -l "secret"
+t send-keys -t prompt Enter
 wait_for "status=0"
 t capture-pane -p -t prompt | grep -q "secre" && fail "the typed password was echoed"
 cmp -s "$work/typed" "$work/expected" || fail "the typed password did not give the expected text"
+
+# Two different answers are refused, and nothing is written.
+fresh
+t send-keys -t prompt "$q encipher -o '$work/mismatch' '$work/plain' 2>'$work/mismatch.err'; echo status=\$?" Enter
+wait_for "Password:"
+t send-keys -t prompt -l "secret"
+t send-keys -t prompt Enter
+wait_for "Password again:"
+t send-keys -t prompt -l "secreT"
+t send-keys -t prompt Enter
+wait_for "status=2"
+grep -q "the two passwords typed differ" "$work/mismatch.err" || fail "a mismatch gave: $(cat "$work/mismatch.err")"
+expect_no_file "$work/mismatch"
 
 # Ctrl-C at the prompt: the command ends and echo is on again.
 fresh

@@ -9,6 +9,12 @@ rm -rf "$work"
 mkdir -p "$work"
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 include="$work/prefix/include"
+# With the tool come its manual page and its bash completion.
+if [ -x "$work/prefix/bin/quillfern" ]; then
+  for file in share/man/man1/quillfern.1 share/bash-completion/completions/quillfern; do
+    [ -f "$work/prefix/$file" ] || { echo "cmake --install did not install $file" >&2; exit 1; }
+  done
+fi
 
 # No test double, no system-call hook, no kernel, no system-specific or
 # other internal header.
@@ -36,6 +42,9 @@ cmake -S "$source_dir" -B "$work/cmake" -G Ninja -DCMAKE_CXX_COMPILER="$cxx" \
 cmake --build "$work/cmake" >/dev/null
 "$work/cmake/consumer" | grep -qx "1.5.22 Secret1"
 flags=$(PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig:$work/prefix/lib64/pkgconfig:$(ls -d "$work"/prefix/lib/*/pkgconfig 2>/dev/null | head -1)" pkg-config --cflags --libs quillfern)
-"$cxx" "$source_dir/main.cpp" $flags -o "$work/pkgconfig-consumer"
+# The package states C++20 as a requirement but leaves the flag to its
+# consumer, whose own standard may be a later one.
+case " $flags " in *" -std="*) echo "pkg-config --cflags forces a language standard: $flags" >&2; exit 1 ;; esac
+"$cxx" -std=c++20 "$source_dir/main.cpp" $flags -o "$work/pkgconfig-consumer"
 "$work/pkgconfig-consumer" | grep -qx "1.5.22 Secret1"
 echo "installed package: $headers public headers, no internal one; works with find_package and pkg-config"
