@@ -53,14 +53,19 @@ dll32="$root/build/mingw-i686/windows/quillfern.dll"
 client="$root/build/mingw-x86_64/windows/quillfern_client.exe"
 
 # ---- the DLLs, read with the MinGW tools --------------------------------------
+# The DLL's exports: the four server entry points and every function that
+# the C interface's header declares, undecorated on both architectures.
+expected_exports=$({ printf '%s\n' DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer
+  grep -oE 'QUILLFERN_CALL quillfern_[A-Za-z_]+\(' "$root/capi/quillfern.h" | sed -E 's/.* (quillfern_[A-Za-z_]+)\(/\1/'
+} | sort | tr '\n' ' ')
 check_image() {  # check_image ARCH DLL FORMAT
   local arch=$1 dll=$2 format=$3 dump exports
   dump=$("$arch-w64-mingw32-objdump" -p "$dll")
   expect "$arch: file format $format" grep -q "file format $format" <<<"$dump"
   exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" |
     grep -E '^\s*\[ *[0-9]+\] ' | awk '{print $NF}' | sort | tr '\n' ' ')
-  expect "$arch: exports are the four server entry points (got: $exports)" \
-    test "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer "
+  expect "$arch: exports are the four server entry points and the C interface (got: $exports)" \
+    test "$exports" = "$expected_exports"
   local imports
   imports=$(grep 'DLL Name:' <<<"$dump" | awk '{print tolower($3)}' | sort | tr '\n' ' ')
   expect "$arch: no compiler runtime DLL is imported (imports: $imports)" \
@@ -97,6 +102,8 @@ classes_keys >"$work/keys-before"
 mkdir -p "$work/run"
 cp "$dll64" "$client" "$work/run/"
 cp "$dll32" "$work/run/quillfern32.dll"
+cp "$root/build/mingw-x86_64/windows/quillfern_capi_cases.exe" "$work/run/"
+cp "$root/build/mingw-i686/windows/quillfern_capi_cases.exe" "$work/run/quillfern_capi_cases32.exe"
 cd "$work/run"
 "$root/build/windows-expected/quillfern_expected" >cases.txt
 # The script test with its calls of the operations, written from the table.
@@ -130,6 +137,23 @@ run_client "the control object" object "$dll_w"
 for mode in vtable dispid name; do
   run_client "every case, $mode" cases "$mode" cases.txt
 done
+
+# The C interface without component objects: LoadLibrary, GetProcAddress
+# and every case through the flat functions, on both architectures (the
+# i686 program runs under Wine's 32-bit loader, wine32).
+run_capi() {  # run_capi ARCH PROGRAM DLL
+  local output
+  if output=$(QUILLFERN_DLL=$3 wine "$2" cases.txt 2>&1); then
+    pass
+    tr -d '\r' <<<"$output" | sed "s/^/  $1: /"
+  else
+    fail "$1: the C interface of $3"
+    tr -d '\r' <<<"$output" | tail -20
+  fi
+}
+say "the C interface through LoadLibrary and GetProcAddress"
+run_capi x86_64 ./quillfern_capi_cases.exe quillfern.dll
+run_capi i686 ./quillfern_capi_cases32.exe quillfern32.dll
 
 # Windows need a display: a private Xvfb when there is one.
 if command -v Xvfb >/dev/null 2>&1; then
