@@ -55,7 +55,7 @@ client="$root/build/mingw-x86_64/windows/quillfern_client.exe"
 # ---- the DLLs, read with the MinGW tools --------------------------------------
 # The DLL's exports: the four server entry points and every function that
 # the C interface's header declares, undecorated on both architectures.
-expected_exports=$({ printf '%s\n' DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer
+expected_exports=$({ printf '%s\n' DllCanUnloadNow DllGetClassObject DllInstall DllRegisterServer DllUnregisterServer
   grep -oE 'QUILLFERN_CALL quillfern_[A-Za-z_]+\(' "$root/capi/quillfern.h" | sed -E 's/.* (quillfern_[A-Za-z_]+)\(/\1/'
 } | sort | tr '\n' ' ')
 check_image() {  # check_image ARCH DLL FORMAT
@@ -199,6 +199,65 @@ else
   cat "$work/added"
 fi
 expect "unregistering twice is no failure" wine regsvr32 /u /s "$dll_w"
+
+# Per-user registration, in the same prefix now that the machine's keys are
+# gone: regsvr32 /n /i:user calls DllInstall(TRUE, "user").
+user_keys() {
+  wineserver -w
+  grep -a '^\[Software\\\\Classes' "$prefix/user.reg" | sed 's/\] [0-9]*$/]/' | sort
+}
+say "per-user registration: regsvr32 /n /i:user"
+classes_keys >"$work/machine-before"
+user_keys >"$work/user-before"
+expect "regsvr32 /n /i:user registers for the current user" wine regsvr32 /s /n /i:user "$dll_w"
+classes_keys >"$work/machine-user-registered"
+user_keys >"$work/user-registered"
+comm -13 "$work/user-before" "$work/user-registered" >"$work/user-written"
+comm -13 "$work/machine-before" "$work/machine-user-registered" >"$work/machine-written"
+say "keys written under HKEY_CURRENT_USER:"
+sed 's/^/  /' "$work/user-written"
+expect "the class is registered for the user" grep -qi 'Classes\\\\CLSID\\\\{57ED96B6-064A-11D2-A037-444553540000}\\\\InprocServer32\]' "$work/user-written"
+expect "the ProgID is registered for the user" grep -q 'Classes\\\\quillfern.Encryption\\\\CLSID\]' "$work/user-written"
+expect "the control keys are registered for the user" grep -qi '{57ED96B6-064A-11D2-A037-444553540000}\\\\Control\]' "$work/user-written"
+# Wine's RegisterTypeLibForUser registers the library for the machine (it
+# says so with a FIXME); on Windows it writes under the user's keys. So
+# here the type library's keys may appear in the machine hive, and nothing
+# else may.
+if grep -v -E 'Classes\\\\(TypeLib|Interface)\\\\' "$work/machine-written" | grep -q .; then
+  fail "per-user registration wrote machine keys besides the type library's"
+  cat "$work/machine-written"
+else
+  pass
+  if [ -s "$work/machine-written" ]; then
+    say "the type library went to the machine's keys ($(wc -l <"$work/machine-written") keys): Wine's RegisterTypeLibForUser does that"
+  else
+    say "the type library went to the user's keys"
+  fi
+fi
+cat >user_test.vbs <<'VBS'
+Set control = CreateObject("quillfern.Encryption")
+Dim hex
+control.convert "abc", hex
+If hex <> "616263" Then WScript.Quit 1
+WScript.Echo "created quillfern.Encryption from the user's registration: convert gives " & hex
+VBS
+if output=$(wine cscript //nologo "$(winepath -w "$work/run/user_test.vbs")" 2>&1); then
+  pass
+  tr -d '\r' <<<"$output" | sed 's/^/  /'
+else
+  fail "cscript creates quillfern.Encryption after per-user registration"
+  tr -d '\r' <<<"$output"
+fi
+expect "regsvr32 /u /n /i:user unregisters for the current user" wine regsvr32 /s /u /n /i:user "$dll_w"
+user_keys >"$work/user-after"
+if diff -u "$work/user-before" "$work/user-after"; then pass; else fail "per-user unregistration leaves no user key"; fi
+classes_keys >"$work/machine-user-after"
+if grep -q -i -E 'quillfern|57ED96B6|CC0A55EA' "$work/machine-user-after"; then
+  fail "per-user unregistration leaves a key of the library in the machine hive"
+  grep -i -E 'quillfern|57ED96B6|CC0A55EA' "$work/machine-user-after"
+else
+  pass
+fi
 
 echo "windows: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]
