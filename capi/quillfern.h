@@ -67,7 +67,7 @@
 #ifdef _WIN32
 #define QUILLFERN_CALL __stdcall
 #ifdef QUILLFERN_C_BUILD
-#define QUILLFERN_API __declspec(dllexport)
+#define QUILLFERN_API /* exported, undecorated, by windows/quillfern.def */
 #else
 #define QUILLFERN_API __declspec(dllimport)
 #endif

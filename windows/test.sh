@@ -204,7 +204,7 @@ expect "unregistering twice is no failure" wine regsvr32 /u /s "$dll_w"
 # gone: regsvr32 /n /i:user calls DllInstall(TRUE, "user").
 user_keys() {
   wineserver -w
-  grep -a '^\[Software\\\\Classes' "$prefix/user.reg" | sed 's/\] [0-9]*$/]/' | sort
+  { grep -a '^\[Software\\\\Classes' "$prefix/user.reg" || true; } | sed 's/\] [0-9]*$/]/' | sort
 }
 say "per-user registration: regsvr32 /n /i:user"
 classes_keys >"$work/machine-before"
@@ -258,6 +258,29 @@ if grep -q -i -E 'quillfern|57ED96B6|CC0A55EA' "$work/machine-user-after"; then
 else
   pass
 fi
+
+# Registration-free activation, with nothing registered (the user's and
+# the machine's keys are gone again): the DLL with its side-by-side
+# manifest in a folder, created through an activation context made from
+# that manifest (what VBA's Microsoft.Windows.ActCtx does) and through the
+# client program's own manifest that depends on the assembly.
+say "registration-free activation"
+for arch in x86_64 i686; do
+  folder="$work/regfree-$arch"
+  mkdir -p "$folder"
+  cp "$root/build/mingw-$arch/windows/"{quillfern.dll,quillfern.sxs.manifest,regfree.exe,regfree.exe.manifest} "$folder/"
+  for way in actctx client; do
+    args=()
+    [ "$way" = actctx ] && args=("$(winepath -w "$folder/quillfern.sxs.manifest")")
+    if output=$(cd "$folder" && wine ./regfree.exe "${args[@]}" 2>&1); then
+      pass
+      tr -d '\r' <<<"$output" | sed "s/^/  $arch: /"
+    else
+      fail "$arch: registration-free activation ($way)"
+      tr -d '\r' <<<"$output"
+    fi
+  done
+done
 
 echo "windows: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]
