@@ -128,6 +128,10 @@ HRESULT unregister_server(Scope scope) noexcept {
         result = HRESULT_FROM_WIN32(static_cast<DWORD>(status));
       }
     }
+    // The user's CLSID key, when the class was the last one in it: a user
+    // who never registered anything before has none (a key that still
+    // holds other classes is not deleted by RegDeleteKey).
+    if (scope == Scope::user) (void)RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID");
     GUID library_id{};
     const std::wstring library_guid = widen(identity::library_guid);
     if (FAILED(CLSIDFromString(const_cast<LPOLESTR>(library_guid.c_str()), &library_id))) return E_UNEXPECTED;
