@@ -13,7 +13,7 @@ packages_for() {
     bench) echo "bc xxd coreutils hyperfine openssl time" ;;
     ui) echo "tmux xvfb libfltk1.3-dev x11-apps xdotool imagemagick" ;;
     python) echo "python3 python3-dev pybind11-dev python3-pytest python3-hypothesis python3-venv python3-pip" ;;
-    windows) echo "g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine64" ;;
+    windows) echo "g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine64 wine32:i386" ;;
     *) echo "scripts/deps.sh: unknown group $1" >&2; exit 2 ;;
   esac
 }
@@ -41,6 +41,11 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
 export DEBIAN_FRONTEND=noninteractive
+# 32-bit packages (wine32, which runs the i686 DLL) need the i386 architecture.
+if printf '%s\n' "${missing[@]}" | grep -q ':i386$' && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+  $sudo apt-get update -qq >/dev/null
+fi
 if ! $sudo apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null; then
   $sudo apt-get update -qq >/dev/null
   $sudo apt-get install -y --no-install-recommends "${missing[@]}" >/dev/null

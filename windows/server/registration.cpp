@@ -7,6 +7,13 @@
 #include "quillfern/core/identity.hpp"
 #include "windows/server/module.hpp"
 
+// The per-user registration of a type library (Windows Vista and later),
+// which the MinGW headers do not declare; the import library has both.
+extern "C" {
+HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* help_folder);
+HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID library, WORD major, WORD minor, LCID locale, SYSKIND kind);
+}
+
 namespace quillfern::server {
 namespace {
 
@@ -23,6 +30,18 @@ std::wstring version_key() {
   return version;
 }
 
+// Where a scope's class keys live: the machine's classes (HKEY_CLASSES_ROOT
+// writes there for an administrator) or the current user's own,
+// HKEY_CURRENT_USER\Software\Classes, which needs no administrator.
+struct Root {
+  HKEY key;
+  std::wstring prefix;
+};
+Root root_of(Scope scope) {
+  if (scope == Scope::user) return {HKEY_CURRENT_USER, L"Software\\Classes\\"};
+  return {HKEY_CLASSES_ROOT, L""};
+}
+
 LSTATUS set_value(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
   HKEY handle = nullptr;
   LSTATUS status = RegCreateKeyExW(root, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -34,17 +53,18 @@ LSTATUS set_value(HKEY root, const std::wstring& key, const wchar_t* name, const
   return status;
 }
 
-LSTATUS delete_tree(const std::wstring& key) {
-  const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+LSTATUS delete_tree(const Root& root, const std::wstring& name) {
+  const std::wstring key = root.prefix + name;
+  const LSTATUS status = RegDeleteTreeW(root.key, key.c_str());
   if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) {
     // RegDeleteTree empties the key; the key itself goes with RegDeleteKey.
-    const LSTATUS removed = RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+    const LSTATUS removed = RegDeleteKeyW(root.key, key.c_str());
     return removed == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : removed;
   }
   return status;
 }
 
-HRESULT write_keys(const std::wstring& path) {
+HRESULT write_keys(const Root& root, const std::wstring& path) {
   const std::wstring clsid = class_key();
   const std::wstring prog_id = widen(identity::prog_id);
   const std::wstring version = version_key();
@@ -68,7 +88,7 @@ HRESULT write_keys(const std::wstring& path) {
       {prog_id + L"\\CLSID", nullptr, widen(identity::class_guid)},
   };
   for (const auto& v : values) {
-    if (LSTATUS status = set_value(HKEY_CLASSES_ROOT, v.key, v.name, v.value); status != ERROR_SUCCESS) {
+    if (LSTATUS status = set_value(root.key, root.prefix + v.key, v.name, v.value); status != ERROR_SUCCESS) {
       return HRESULT_FROM_WIN32(static_cast<DWORD>(status));
     }
   }
@@ -77,18 +97,21 @@ HRESULT write_keys(const std::wstring& path) {
 
 }  // namespace
 
-HRESULT register_server() noexcept {
+HRESULT register_server(Scope scope) noexcept {
   try {
     const std::wstring path = module_path();
     if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
-    HRESULT hr = write_keys(path);
+    HRESULT hr = write_keys(root_of(scope), path);
     if (SUCCEEDED(hr)) {
       ITypeLib* library = nullptr;
       hr = type_library(&library);
-      if (SUCCEEDED(hr)) hr = RegisterTypeLib(library, const_cast<LPOLESTR>(path.c_str()), nullptr);
+      if (SUCCEEDED(hr)) {
+        hr = scope == Scope::user ? RegisterTypeLibForUser(library, const_cast<LPOLESTR>(path.c_str()), nullptr)
+                                  : RegisterTypeLib(library, const_cast<LPOLESTR>(path.c_str()), nullptr);
+      }
     }
     if (FAILED(hr)) {
-      (void)unregister_server();
+      (void)unregister_server(scope);
       return hr == TYPE_E_REGISTRYACCESS ? SELFREG_E_TYPELIB : hr;
     }
     return S_OK;
@@ -97,19 +120,24 @@ HRESULT register_server() noexcept {
   }
 }
 
-HRESULT unregister_server() noexcept {
+HRESULT unregister_server(Scope scope) noexcept {
   try {
     HRESULT result = S_OK;
     for (const std::wstring& key : {class_key(), widen(identity::prog_id)}) {
-      if (LSTATUS status = delete_tree(key); status != ERROR_SUCCESS) {
+      if (LSTATUS status = delete_tree(root_of(scope), key); status != ERROR_SUCCESS) {
         result = HRESULT_FROM_WIN32(static_cast<DWORD>(status));
       }
     }
+    // The user's CLSID key, when the class was the last one in it: a user
+    // who never registered anything before has none (a key that still
+    // holds other classes is not deleted by RegDeleteKey).
+    if (scope == Scope::user) (void)RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Classes\\CLSID");
     GUID library_id{};
     const std::wstring library_guid = widen(identity::library_guid);
     if (FAILED(CLSIDFromString(const_cast<LPOLESTR>(library_guid.c_str()), &library_id))) return E_UNEXPECTED;
     // A library that is not registered (any more) is no failure here; the
-    // system answers differently for it, so look first.
+    // system answers differently for it, so look first (in the merged
+    // view, which holds the user's classes and the machine's).
     HKEY registered = nullptr;
     const std::wstring library_key = L"TypeLib\\" + library_guid + L"\\" + version_key();
     if (RegOpenKeyExW(HKEY_CLASSES_ROOT, library_key.c_str(), 0, KEY_READ, &registered) != ERROR_SUCCESS) {
@@ -117,9 +145,12 @@ HRESULT unregister_server() noexcept {
     }
     RegCloseKey(registered);
     const SYSKIND kind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
-    const HRESULT hr = UnRegisterTypeLib(library_id, identity::library_version_major,
-                                         identity::library_version_minor,
-                                         identity::library_locale, kind);
+    const HRESULT hr =
+        scope == Scope::user
+            ? UnRegisterTypeLibForUser(library_id, identity::library_version_major, identity::library_version_minor,
+                                       identity::library_locale, kind)
+            : UnRegisterTypeLib(library_id, identity::library_version_major, identity::library_version_minor,
+                                identity::library_locale, kind);
     if (FAILED(hr)) result = hr;
     return result;
   } catch (...) {

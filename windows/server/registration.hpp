@@ -13,9 +13,15 @@ inline constexpr DWORD misc_status = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLIN
                                      OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
                                      OLEMISC_SETCLIENTSITEFIRST;
 
-[[nodiscard]] HRESULT register_server() noexcept;
-// Removes the keys of register_server, and only those; keys that are
-// already gone are no failure.
-[[nodiscard]] HRESULT unregister_server() noexcept;
+// For the whole machine (DllRegisterServer, needs an administrator) or for
+// the current user only (DllInstall with "user": regsvr32 /n /i:user),
+// under HKEY_CURRENT_USER\Software\Classes, the type library with
+// RegisterTypeLibForUser.
+enum class Scope { machine, user };
+
+[[nodiscard]] HRESULT register_server(Scope scope = Scope::machine) noexcept;
+// Removes the keys of register_server in the same scope, and only those;
+// keys that are already gone are no failure.
+[[nodiscard]] HRESULT unregister_server(Scope scope = Scope::machine) noexcept;
 
 }  // namespace quillfern::server
