@@ -7,7 +7,7 @@
 
 #include "cli/command.hpp"
 #include "cli/streams.hpp"
-#include "cli/windows.hpp"
+#include "cli/window_system.hpp"
 #include "quillfern/control/encryption.hpp"
 #include "quillfern/ui/about_form.hpp"
 #include "quillfern/ui/open_link.hpp"
