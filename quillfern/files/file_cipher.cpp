@@ -82,12 +82,10 @@ QF_AVX2 __m256i leap(__m256i states, const std::uint32_t* multipliers, const std
 
 // The same lanes as four AVX2 vectors of eight. States are kept modulo
 // 2^32: the low 24 bits, the generator's state, depend on nothing above.
-QUILLFERN_TARGET_AVX2 void run_lanes_avx2(const unsigned char* in, unsigned char* out,
-                                                     std::size_t chunks,
-                                                     std::uint32_t* state,
-                                                     const std::uint32_t* multipliers,
-                                                     const std::uint32_t* increments,
-                                                     std::size_t phases, std::size_t phase) noexcept {
+QUILLFERN_TARGET_AVX2 void run_lanes_avx2(const unsigned char* in, unsigned char* out, std::size_t chunks,
+                                          std::uint32_t* state, const std::uint32_t* multipliers,
+                                          const std::uint32_t* increments, std::size_t phases,
+                                          std::size_t phase) noexcept {
   __m256i s0 = load_lanes(state), s1 = load_lanes(state + 8);
   __m256i s2 = load_lanes(state + 16), s3 = load_lanes(state + 24);
   for (std::size_t chunk = 0;; ++chunk, in += lane_count, out += lane_count) {
