@@ -57,6 +57,10 @@ if [ "$mode" = thread ]; then
 fi
 cmake --build "$build" -j "$jobs"
 ctest --test-dir "$build" --output-on-failure -j "$jobs"
+# The command-line tests once more on the portable kernels, which the
+# processor's vector kernels otherwise hide.
+echo "The command-line tests with QUILLFERN_KERNELS=portable:"
+QUILLFERN_KERNELS=portable ctest --test-dir "$build" --output-on-failure -j "$jobs" -R '^cli\.'
 
 # The Python package, from the build tree: pytest over python/tests.
 if [ -z "$python" ] || [ ! -d "$build/python/quillfern" ]; then

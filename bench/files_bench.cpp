@@ -9,7 +9,7 @@
 #include <fstream>
 #include <random>
 
-#include "quillfern/files/file_cipher.hpp"
+#include "quillfern/files/file_cipher_kernels.hpp"
 #include "../tests/reference/file_cipher_reference.hpp"
 
 namespace {
@@ -27,11 +27,14 @@ std::string random_bytes(std::size_t length, int low = 0, int high = 255) {
 
 const std::string password = random_bytes(8, 33, 126);
 
-void run_key_stream(benchmark::State& state, const std::string& key, bool fast) {
+void run_key_stream(benchmark::State& state, const std::string& key, quillfern::cpu::Kernel kernel) {
+  if (!quillfern::cpu::supported(kernel)) {
+    state.SkipWithError("kernel not available on this processor");
+    return;
+  }
   std::string data = random_bytes(static_cast<std::size_t>(state.range(0)));
   KeyStream keys(key, BasicRandom());
-  keys.use_fast_lanes(fast);
-  if (fast && !KeyStream::fast_lanes_available()) state.SkipWithError("no AVX2 on this machine");
+  quillfern::files::KeyStreamKernels::use(keys, kernel);
   for (auto _ : state) {
     keys.apply(reinterpret_cast<unsigned char*>(data.data()), data.size());
     benchmark::DoNotOptimize(data.data());
@@ -39,11 +42,11 @@ void run_key_stream(benchmark::State& state, const std::string& key, bool fast) 
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
 
-void BM_KeyStreamAvx2Lanes(benchmark::State& state) { run_key_stream(state, password, true); }
-void BM_KeyStreamPortableLanes(benchmark::State& state) { run_key_stream(state, password, false); }
+void BM_KeyStreamAvx2Lanes(benchmark::State& state) { run_key_stream(state, password, quillfern::cpu::Kernel::avx2); }
+void BM_KeyStreamPortableLanes(benchmark::State& state) { run_key_stream(state, password, quillfern::cpu::Kernel::portable); }
 void BM_KeyStreamOneChain(benchmark::State& state) {
   static const std::string long_password = random_bytes(4097, 33, 126);
-  run_key_stream(state, long_password, false);
+  run_key_stream(state, long_password, quillfern::cpu::Kernel::portable);
 }
 
 void BM_FileCipherDrawByDraw(benchmark::State& state) {

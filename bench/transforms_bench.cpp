@@ -17,7 +17,7 @@
 
 namespace {
 
-using quillfern::transforms::HexKernel;
+using quillfern::cpu::Kernel;
 
 std::string random_bytes(std::size_t length, int low = 0, int high = 255) {
   std::mt19937 gen(42);
@@ -47,8 +47,8 @@ void BM_DeConvert(benchmark::State& state) {
 }
 
 // Into a reused buffer through one kernel: the kernel alone.
-void BM_ConvertKernel(benchmark::State& state, HexKernel kernel) {
-  if (!quillfern::transforms::hex_kernel_available(kernel)) {
+void BM_ConvertKernel(benchmark::State& state, Kernel kernel) {
+  if (!quillfern::cpu::supported(kernel)) {
     state.SkipWithError("kernel not available on this processor");
     return;
   }
@@ -62,8 +62,8 @@ void BM_ConvertKernel(benchmark::State& state, HexKernel kernel) {
   set_bytes(state, text.size());
 }
 
-void BM_DeConvertKernel(benchmark::State& state, HexKernel kernel) {
-  if (!quillfern::transforms::hex_kernel_available(kernel)) {
+void BM_DeConvertKernel(benchmark::State& state, Kernel kernel) {
+  if (!quillfern::cpu::supported(kernel)) {
     state.SkipWithError("kernel not available on this processor");
     return;
   }
@@ -155,14 +155,14 @@ constexpr std::int64_t MiB = 1024 * KiB;
 
 BENCHMARK(BM_Convert)->Arg(KiB)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
 BENCHMARK(BM_DeConvert)->Arg(KiB)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
-BENCHMARK_CAPTURE(BM_ConvertKernel, portable, HexKernel::portable)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
-BENCHMARK_CAPTURE(BM_ConvertKernel, ssse3, HexKernel::ssse3)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
-BENCHMARK_CAPTURE(BM_ConvertKernel, avx2, HexKernel::avx2)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
-BENCHMARK_CAPTURE(BM_ConvertKernel, avx512, HexKernel::avx512)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
-BENCHMARK_CAPTURE(BM_DeConvertKernel, portable, HexKernel::portable)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
-BENCHMARK_CAPTURE(BM_DeConvertKernel, ssse3, HexKernel::ssse3)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
-BENCHMARK_CAPTURE(BM_DeConvertKernel, avx2, HexKernel::avx2)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
-BENCHMARK_CAPTURE(BM_DeConvertKernel, avx512, HexKernel::avx512)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
+BENCHMARK_CAPTURE(BM_ConvertKernel, portable, Kernel::portable)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
+BENCHMARK_CAPTURE(BM_ConvertKernel, ssse3, Kernel::ssse3)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
+BENCHMARK_CAPTURE(BM_ConvertKernel, avx2, Kernel::avx2)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
+BENCHMARK_CAPTURE(BM_ConvertKernel, avx512, Kernel::avx512)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
+BENCHMARK_CAPTURE(BM_DeConvertKernel, portable, Kernel::portable)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
+BENCHMARK_CAPTURE(BM_DeConvertKernel, ssse3, Kernel::ssse3)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
+BENCHMARK_CAPTURE(BM_DeConvertKernel, avx2, Kernel::avx2)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
+BENCHMARK_CAPTURE(BM_DeConvertKernel, avx512, Kernel::avx512)->Arg(64 * KiB)->Arg(MiB)->Arg(16 * MiB);
 BENCHMARK(BM_MemoryCopyBaseline)->Arg(MiB)->Arg(16 * MiB);
 BENCHMARK(BM_ConvertByCharacter)->Arg(KiB)->Arg(MiB);
 BENCHMARK(BM_DeConvertByCharacter)->Arg(KiB)->Arg(MiB);

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "cli/streams.hpp"
+#include "cli/terminal_guard.hpp"
 #include "quillfern/platform/secure_memory.hpp"
 
 namespace quillfern::cli {
@@ -248,6 +249,7 @@ void CodeSink::deliver(const char* data, std::size_t size) {
 void CodeSink::write(const char* codes, std::size_t size) {
   if (!opened_) open();
   if (size == 0) return;
+  refuse_raw_to_terminal(std::string_view(codes, size), path_, force_, false);
   if (encoding_ == CodePage::none) {
     put(codes, size);
     return;

@@ -9,7 +9,7 @@
 
 #include "cli/command.hpp"
 #include "cli/streams.hpp"
-#include "cli/windows.hpp"
+#include "cli/window_system.hpp"
 #include "quillfern/control/encryption.hpp"
 #include "quillfern/ui/about_form.hpp"
 #include "quillfern/platform/shell.hpp"

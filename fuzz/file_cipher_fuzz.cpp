@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "fuzz_support.hpp"
-#include "quillfern/files/file_cipher.hpp"
+#include "quillfern/files/file_cipher_kernels.hpp"
 #include "../tests/reference/file_cipher_reference.hpp"
 
 using namespace quillfern;
@@ -35,9 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (text.empty()) return 0;
 
   // Both kinds of lanes, in pieces.
-  for (bool fast : {true, false}) {
+  for (cpu::Kernel kernel : files::lane_kernels) {
     files::KeyStream keys(password, files::BasicRandom(state));
-    keys.use_fast_lanes(fast);
+    files::KeyStreamKernels::use(keys, kernel);
     std::string out = text;
     for (std::size_t done = 0; done < out.size(); done += piece) {
       keys.apply(reinterpret_cast<unsigned char*>(out.data() + done), std::min(piece, out.size() - done));

@@ -7,7 +7,6 @@
 #include "tests/reference/transforms_reference.hpp"
 
 using namespace quillfern;
-using transforms::HexKernel;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Input input(data, size);
@@ -22,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   QF_FUZZ_CHECK(codes.size() == transforms::deconverted_size(text.size()));
   QF_FUZZ_CHECK(codes == reference::deconvert(text));
 
-  for (HexKernel kernel : {HexKernel::portable, HexKernel::ssse3, HexKernel::avx2, HexKernel::avx512}) {
-    if (!transforms::hex_kernel_available(kernel)) continue;
+  for (cpu::Kernel kernel : transforms::hex_kernels) {
+    if (!cpu::supported(kernel)) continue;
     std::string out(hex.size(), '\0');
     transforms::convert_to(kernel, text, out.data());
     QF_FUZZ_CHECK(out == hex);

@@ -7,7 +7,13 @@
 #include <random>
 #include <string>
 
+#include "quillfern/core/cpu_features.hpp"
 #include "quillfern/core/error.hpp"
+
+namespace quillfern::cpu {
+// Kernel levels by name in the tests' messages.
+inline void PrintTo(Kernel kernel, std::ostream* out) { *out << to_string(kernel); }
+}  // namespace quillfern::cpu
 
 namespace quillfern::test {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "cli/io.hpp"
-#include "cli/windows.hpp"
+#include "cli/window_system.hpp"
 #include "quillfern/core/codepage.hpp"
 
 namespace quillfern::cli {

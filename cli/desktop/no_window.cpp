@@ -1,6 +1,6 @@
 // The tool built without desktop windows.
 #include "cli/io.hpp"
-#include "cli/windows.hpp"
+#include "cli/window_system.hpp"
 
 namespace quillfern::cli {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "cli/io.hpp"
-#include "cli/windows.hpp"
+#include "cli/window_system.hpp"
 
 #ifndef QUILLFERN_PLUGIN_DIR
 #define QUILLFERN_PLUGIN_DIR ""

@@ -1,19 +1,16 @@
-#include "quillfern/ciphers/fastblowfish_kernels.hpp"
-
+// FastBlowFish: the key stream walked for two periods and reused after
+// them, combined with the text through the exclusive-or kernel of the
+// processor's level (the portable one here, the AVX2 one in
+// fastblowfish_avx2.cpp).
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <numeric>
 #include <span>
 #include <vector>
 
+#include "quillfern/ciphers/fastblowfish_kernels.hpp"
 #include "quillfern/ciphers/key_tables.hpp"
 #include "quillfern/core/secret.hpp"
-
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#define QUILLFERN_X86 1
-#endif
 
 namespace quillfern::ciphers {
 namespace {
@@ -59,8 +56,26 @@ SecretBytes walk_key_stream(std::size_t count, std::string_view password, std::u
   return stream;
 }
 
-std::size_t xor_scalar(const std::uint8_t* in, const std::uint8_t* key, std::uint8_t* out,
-                       std::size_t count, std::size_t first_position, const ZeroNotice& on_zero) {
+}  // namespace
+
+std::uint32_t fast_blow_fish_key(std::size_t text_length, std::string_view password) noexcept {
+  // K starts as the length and takes every code and the length mod 256 in
+  // turn; only its low eight bits change, so 64 bits never overflow.
+  std::uint64_t key = password.size();
+  const std::uint64_t length_byte = text_length % 256;
+  for (char ch : password) key = (key ^ static_cast<unsigned char>(ch)) ^ length_byte;
+  return static_cast<std::uint32_t>((2 * key) % 513);
+}
+
+namespace detail {
+
+cpu::Kernel fast_blow_fish_kernel() noexcept {
+  static const cpu::Kernel chosen = cpu::pick(xor_kernels, cpu::kernel_level());
+  return chosen;
+}
+
+std::size_t xor_portable(const std::uint8_t* in, const std::uint8_t* key, std::uint8_t* out,
+                         std::size_t count, std::size_t first_position, const ZeroNotice& on_zero) {
   std::size_t zeros = 0;
   std::size_t i = 0;
   // Eight codes at a time; a word with a zero byte is looked at byte by byte.
@@ -91,86 +106,28 @@ std::size_t xor_scalar(const std::uint8_t* in, const std::uint8_t* key, std::uin
   return zeros;
 }
 
-#ifdef QUILLFERN_X86
-__attribute__((target("avx2"))) std::size_t xor_avx2(const std::uint8_t* in,
-                                                     const std::uint8_t* key, std::uint8_t* out,
-                                                     std::size_t count,
-                                                     std::size_t first_position,
-                                                     const ZeroNotice& on_zero) {
-  std::size_t zeros = 0;
-  std::size_t i = 0;
-  const __m256i zero = _mm256_setzero_si256();
-  for (; i + 64 <= count; i += 64) {
-    const __m256i x0 = _mm256_xor_si256(
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i)),
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(key + i)));
-    const __m256i x1 = _mm256_xor_si256(
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i + 32)),
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(key + i + 32)));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), x0);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i + 32), x1);
-    const auto m0 = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(x0, zero)));
-    const auto m1 = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(x1, zero)));
-    std::uint64_t mask = (std::uint64_t{m1} << 32) | m0;
-    if (mask != 0) [[unlikely]] {
-      zeros += static_cast<std::size_t>(std::popcount(mask));
-      if (on_zero) {
-        for (; mask != 0; mask &= mask - 1) {
-          on_zero(first_position + i + static_cast<std::size_t>(std::countr_zero(mask)));
-        }
-      }
-    }
-  }
-  return zeros + xor_scalar(in + i, key + i, out + i, count - i, first_position + i, on_zero);
-}
+namespace {
+
+// Through a kernel the processor runs.
+std::size_t xor_through(cpu::Kernel kernel, const std::uint8_t* in, const std::uint8_t* key,
+                        std::uint8_t* out, std::size_t count, std::size_t first_position,
+                        const ZeroNotice& on_zero) {
+#if QUILLFERN_X86_KERNELS
+  if (kernel == cpu::Kernel::avx2) return xor_avx2(in, key, out, count, first_position, on_zero);
 #endif
+  (void)kernel;
+  return xor_portable(in, key, out, count, first_position, on_zero);
+}
 
 }  // namespace
 
-std::uint32_t fast_blow_fish_key(std::size_t text_length, std::string_view password) noexcept {
-  // K starts as the length and takes every code and the length mod 256 in
-  // turn; only its low eight bits change, so 64 bits never overflow.
-  std::uint64_t key = password.size();
-  const std::uint64_t length_byte = text_length % 256;
-  for (char ch : password) key = (key ^ static_cast<unsigned char>(ch)) ^ length_byte;
-  return static_cast<std::uint32_t>((2 * key) % 513);
-}
-
-namespace detail {
-
-bool kernel_available(XorKernel kernel) noexcept {
-  switch (kernel) {
-    case XorKernel::scalar:
-      return true;
-    case XorKernel::avx2:
-#ifdef QUILLFERN_X86
-      return __builtin_cpu_supports("avx2") != 0;
-#else
-      return false;
-#endif
-  }
-  return false;
-}
-
-XorKernel best_kernel() noexcept {
-  static const XorKernel best =
-      kernel_available(XorKernel::avx2) ? XorKernel::avx2 : XorKernel::scalar;
-  return best;
-}
-
-std::size_t xor_with_key(XorKernel kernel, const std::uint8_t* in, const std::uint8_t* key,
+std::size_t xor_with_key(cpu::Kernel kernel, const std::uint8_t* in, const std::uint8_t* key,
                          std::uint8_t* out, std::size_t count, std::size_t first_position,
                          const ZeroNotice& on_zero) {
-#ifdef QUILLFERN_X86
-  if (kernel == XorKernel::avx2 && kernel_available(XorKernel::avx2)) {
-    return xor_avx2(in, key, out, count, first_position, on_zero);
-  }
-#endif
-  (void)kernel;
-  return xor_scalar(in, key, out, count, first_position, on_zero);
+  return xor_through(cpu::pick(xor_kernels, kernel), in, key, out, count, first_position, on_zero);
 }
 
-std::string fast_blow_fish(XorKernel kernel, std::string_view text, std::string_view password,
+std::string fast_blow_fish(cpu::Kernel kernel, std::string_view text, std::string_view password,
                            const ZeroNotice& on_zero) {
   const std::size_t length = text.size();
   if (length == 0) return {};
@@ -202,8 +159,9 @@ std::string fast_blow_fish(XorKernel kernel, std::string_view text, std::string_
   // wipe themselves on every way out, a notice that throws included.
   SecretBytes buffer(4096);
   const auto* in = reinterpret_cast<const std::uint8_t*>(text.data());
+  const cpu::Kernel chosen = cpu::pick(xor_kernels, kernel);
   auto combine = [&](std::size_t at, const std::uint8_t* key, std::size_t count) {
-    xor_with_key(kernel, in + at, key, buffer.data(), count, at + 1, on_zero);
+    xor_through(chosen, in + at, key, buffer.data(), count, at + 1, on_zero);
     result.append(reinterpret_cast<const char*>(buffer.data()), count);
   };
   const std::size_t head = std::min(length, walked);
@@ -244,7 +202,7 @@ std::string fast_blow_fish(XorKernel kernel, std::string_view text, std::string_
 
 std::string fast_blow_fish(std::string_view text, std::string_view password,
                            const ZeroNotice& on_zero) {
-  return detail::fast_blow_fish(detail::best_kernel(), text, password, on_zero);
+  return detail::fast_blow_fish(detail::fast_blow_fish_kernel(), text, password, on_zero);
 }
 
 }  // namespace quillfern::ciphers

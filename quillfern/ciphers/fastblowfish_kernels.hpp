@@ -1,7 +1,10 @@
-// The exclusive-or kernels behind FastBlowFish, for the tests, the
-// benchmarks and the fuzzers that compare them. Internal: not installed.
+// The exclusive-or kernels behind FastBlowFish (the portable one in
+// fastblowfish.cpp, the AVX2 one in fastblowfish_avx2.cpp), and the cipher
+// through a chosen one for the tests, the benchmarks and the fuzzers that
+// compare them. Internal: not installed.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,28 +12,31 @@
 #include <vector>
 
 #include "quillfern/ciphers/fastblowfish.hpp"
+#include "quillfern/core/cpu_features.hpp"
 #include "quillfern/core/secret.hpp"
 
 namespace quillfern::ciphers {
 
 namespace detail {
 
-// The exclusive-or kernels, chosen at run time. Both give identical results.
-enum class XorKernel { scalar, avx2 };
+// The levels FastBlowFish has kernels for. Both give identical results.
+inline constexpr std::array<cpu::Kernel, 2> xor_kernels = {cpu::Kernel::portable, cpu::Kernel::avx2};
 
-// True when this build has the kernel and the processor can run it.
-[[nodiscard]] bool kernel_available(XorKernel kernel) noexcept;
-// The fastest available kernel.
-[[nodiscard]] XorKernel best_kernel() noexcept;
+// The kernel fast_blow_fish() runs: chosen on the first call from
+// cpu::kernel_level(), then cached.
+[[nodiscard]] cpu::Kernel fast_blow_fish_kernel() noexcept;
 
 // out[i] = in[i] ^ key[i] for i < count; calls on_zero(first_position + i)
 // for every zero result, in order, and returns how many there were.
-std::size_t xor_with_key(XorKernel kernel, const std::uint8_t* in, const std::uint8_t* key,
+// Through the kernel of level `kernel`, or the best one below it that the
+// processor runs.
+std::size_t xor_with_key(cpu::Kernel kernel, const std::uint8_t* in, const std::uint8_t* key,
                          std::uint8_t* out, std::size_t count, std::size_t first_position,
                          const ZeroNotice& on_zero);
 
-// fast_blow_fish with a given kernel, for tests and benchmarks.
-[[nodiscard]] std::string fast_blow_fish(XorKernel kernel, std::string_view text,
+// fast_blow_fish through the kernel of level `kernel` (or the best one
+// below it), for tests and benchmarks.
+[[nodiscard]] std::string fast_blow_fish(cpu::Kernel kernel, std::string_view text,
                                          std::string_view password, const ZeroNotice& on_zero);
 
 // The key bytes of processed positions 0 .. count-1 under `password` and
@@ -38,6 +44,15 @@ std::size_t xor_with_key(XorKernel kernel, const std::uint8_t* in, const std::ui
 [[nodiscard]] SecretBytes fast_blow_fish_key_stream(std::size_t count,
                                                                   std::string_view password,
                                                                   std::uint32_t password_key);
+
+// The kernels themselves, as xor_with_key() without the choice.
+std::size_t xor_portable(const std::uint8_t* in, const std::uint8_t* key, std::uint8_t* out,
+                         std::size_t count, std::size_t first_position, const ZeroNotice& on_zero);
+#if QUILLFERN_X86_KERNELS
+QUILLFERN_TARGET_AVX2 std::size_t xor_avx2(const std::uint8_t* in, const std::uint8_t* key, std::uint8_t* out,
+                                           std::size_t count, std::size_t first_position,
+                                           const ZeroNotice& on_zero);
+#endif
 
 }  // namespace detail
 

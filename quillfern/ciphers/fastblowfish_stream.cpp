@@ -47,7 +47,7 @@ std::size_t FastBlowFishStream::process(const char* in_text, std::size_t size, c
   }
   const auto* in = reinterpret_cast<const std::uint8_t*>(in_text);
   auto* out = reinterpret_cast<std::uint8_t*>(out_text);
-  const detail::XorKernel kernel = detail::best_kernel();
+  const cpu::Kernel kernel = detail::fast_blow_fish_kernel();
   const std::size_t walked = walked_.size();
   std::size_t zeros = 0;
   for (std::size_t done = 0; done < size;) {

@@ -51,10 +51,9 @@ class KeyStream {
   // `state`; any password, the empty one included (which changes nothing).
   [[nodiscard]] static std::uint32_t seeded_state(std::string_view password, std::uint32_t state) noexcept;
 
-  // Whether apply() uses the AVX2 lanes on this machine; false forces the
-  // portable lanes (same results), for tests and benchmarks.
-  [[nodiscard]] static bool fast_lanes_available() noexcept;
-  void use_fast_lanes(bool enabled) noexcept { fast_lanes_ = enabled && fast_lanes_available(); }
+  // Chooses the lanes' kernel for the tests and the benchmarks that
+  // compare them (quillfern/files/file_cipher_kernels.hpp).
+  friend class KeyStreamKernels;
 
   // Number of bytes a lane leaps per step.
   static constexpr std::size_t lanes = 32;
@@ -75,7 +74,7 @@ class KeyStream {
   SecretVector<std::uint32_t> phase_of_;
   std::size_t alignment_ = 1;
   std::size_t phases_ = 0;  // 0: lanes not used (a very long password)
-  bool fast_lanes_ = false;
+  bool fast_lanes_ = false;  // the AVX2 lanes, else the portable ones
 };
 
 // The file cipher over bytes in memory: `data` under `password`, with the

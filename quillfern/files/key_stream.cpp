@@ -7,10 +7,10 @@
 #include <numeric>
 
 #include "quillfern/core/error.hpp"
+#include "quillfern/files/file_cipher_kernels.hpp"
 
-#if defined(__x86_64__) || defined(__i386__)
+#if QUILLFERN_X86_KERNELS
 #include <immintrin.h>
-#define QUILLFERN_X86 1
 #endif
 
 namespace quillfern::files {
@@ -52,7 +52,7 @@ void run_lanes_portable(const unsigned char* in, unsigned char* out, std::size_t
   }
 }
 
-#ifdef QUILLFERN_X86
+#if QUILLFERN_X86_KERNELS
 #define QF_AVX2 __attribute__((target("avx2"), always_inline)) inline
 
 QF_AVX2 __m256i load_lanes(const std::uint32_t* p) {
@@ -75,12 +75,10 @@ QF_AVX2 __m256i leap(__m256i states, const std::uint32_t* multipliers, const std
 
 // The same lanes as four AVX2 vectors of eight. States are kept modulo
 // 2^32: the low 24 bits, the generator's state, depend on nothing above.
-__attribute__((target("avx2"))) void run_lanes_avx2(const unsigned char* in, unsigned char* out,
-                                                     std::size_t chunks,
-                                                     std::uint32_t* state,
-                                                     const std::uint32_t* multipliers,
-                                                     const std::uint32_t* increments,
-                                                     std::size_t phases, std::size_t phase) noexcept {
+QUILLFERN_TARGET_AVX2 void run_lanes_avx2(const unsigned char* in, unsigned char* out, std::size_t chunks,
+                                          std::uint32_t* state, const std::uint32_t* multipliers,
+                                          const std::uint32_t* increments, std::size_t phases,
+                                          std::size_t phase) noexcept {
   __m256i s0 = load_lanes(state), s1 = load_lanes(state + 8);
   __m256i s2 = load_lanes(state + 16), s3 = load_lanes(state + 24);
   for (std::size_t chunk = 0;; ++chunk, in += lane_count, out += lane_count) {
@@ -126,18 +124,23 @@ std::uint32_t KeyStream::seeded_state(std::string_view password, std::uint32_t s
 // The tables wipe themselves; the state is the last of the secret.
 KeyStream::~KeyStream() { secure_wipe(&state_, sizeof state_); }
 
-bool KeyStream::fast_lanes_available() noexcept {
-#ifdef QUILLFERN_X86
-  return __builtin_cpu_supports("avx2") != 0;
-#else
-  return false;
-#endif
+cpu::Kernel lane_kernel() noexcept {
+  static const cpu::Kernel chosen = cpu::pick(lane_kernels, cpu::kernel_level());
+  return chosen;
+}
+
+void KeyStreamKernels::use(KeyStream& keys, cpu::Kernel kernel) noexcept {
+  keys.fast_lanes_ = cpu::pick(lane_kernels, kernel) == cpu::Kernel::avx2;
+}
+
+cpu::Kernel KeyStreamKernels::used(const KeyStream& keys) noexcept {
+  return keys.fast_lanes_ ? cpu::Kernel::avx2 : cpu::Kernel::portable;
 }
 
 KeyStream::KeyStream(std::string_view password, const BasicRandom& random)
     : state_(seeded_state(password, random.state())) {
   if (password.empty()) throw Error(ErrorNumber::invalid_call);
-  fast_lanes_ = fast_lanes_available();
+  fast_lanes_ = lane_kernel() == cpu::Kernel::avx2;
 
   // After each byte's draw, 2p draws are skipped.
   std::array<AffineMap, 256> skip_of{};
@@ -211,7 +214,7 @@ void KeyStream::apply(const unsigned char* in, unsigned char* out, std::size_t s
   for (std::size_t m = 0; m < lane_count; ++m) lanes_state[m] = by_offset[lane_offsets[m]];
 
   const std::size_t phase = phase_of_[position_ / alignment_];
-#ifdef QUILLFERN_X86
+#if QUILLFERN_X86_KERNELS
   if (fast_lanes_) {
     run_lanes_avx2(in, out, chunks, lanes_state.data(), lane_multipliers_.data(),
                    lane_increments_.data(), phases_, phase);

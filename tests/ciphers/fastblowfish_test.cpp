@@ -16,14 +16,14 @@ namespace quillfern {
 namespace {
 
 using ciphers::fast_blow_fish;
-using ciphers::detail::XorKernel;
+using cpu::Kernel;
 
 struct Ciphered {
   std::string output;
   std::vector<std::size_t> zeros;
 };
 
-Ciphered run(std::string_view text, std::string_view password, XorKernel kernel = ciphers::detail::best_kernel()) {
+Ciphered run(std::string_view text, std::string_view password, Kernel kernel = ciphers::detail::fast_blow_fish_kernel()) {
   Ciphered r;
   r.output = ciphers::detail::fast_blow_fish(kernel, text, password,
                                              [&](std::size_t at) { r.zeros.push_back(at); });
@@ -70,8 +70,8 @@ TEST(FastBlowFish, MatchesTheStepByStepCipherOnRandomTexts) {
     for (std::size_t length : {0u, 1u, 2u, 127u, 128u, 129u, 255u, 256u, 257u, 300u, 1000u, 1793u, 5000u}) {
       const std::string text = test::random_text(length, seed * 7 + static_cast<unsigned>(length + p));
       const auto expected = reference::fast_blow_fish(text, passwords[p]);
-      for (XorKernel kernel : {XorKernel::scalar, XorKernel::avx2}) {
-        if (!ciphers::detail::kernel_available(kernel)) continue;
+      for (Kernel kernel : ciphers::detail::xor_kernels) {
+        if (!cpu::supported(kernel)) continue;
         const Ciphered got = run(text, passwords[p], kernel);
         EXPECT_EQ(got.output, expected.output) << "password " << p << " length " << length;
         EXPECT_EQ(got.zeros, expected.zero_positions) << "password " << p << " length " << length;
@@ -203,7 +203,7 @@ TEST(FastBlowFish, OneChangedCodeChangesOnlyItsPosition) {
 }
 
 TEST(FastBlowFish, KernelsAgreeOnManyZeros) {
-  if (!ciphers::detail::kernel_available(XorKernel::avx2)) GTEST_SKIP() << "no AVX2 here";
+  if (!cpu::supported(Kernel::avx2)) GTEST_SKIP() << "no AVX2 here";
   const unsigned seed = test::test_seed();
   SCOPED_TRACE("QUILLFERN_TEST_SEED=" + std::to_string(seed));
   for (std::size_t length : {1u, 31u, 32u, 63u, 64u, 65u, 1000u, 70000u}) {
@@ -214,9 +214,9 @@ TEST(FastBlowFish, KernelsAgreeOnManyZeros) {
     std::string os(length, '\0'), oa(length, '\0');
     auto u = [](const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); };
     auto w = [](std::string& s) { return reinterpret_cast<std::uint8_t*>(s.data()); };
-    const std::size_t ns = ciphers::detail::xor_with_key(XorKernel::scalar, u(in), u(key), w(os), length, 7,
+    const std::size_t ns = ciphers::detail::xor_with_key(Kernel::portable, u(in), u(key), w(os), length, 7,
                                                          [&](std::size_t at) { zs.push_back(at); });
-    const std::size_t na = ciphers::detail::xor_with_key(XorKernel::avx2, u(in), u(key), w(oa), length, 7,
+    const std::size_t na = ciphers::detail::xor_with_key(Kernel::avx2, u(in), u(key), w(oa), length, 7,
                                                          [&](std::size_t at) { za.push_back(at); });
     EXPECT_EQ(os, oa);
     EXPECT_EQ(zs, za);

@@ -9,6 +9,7 @@
 
 #include "file_test_support.hpp"
 #include "quillfern/control/encryption.hpp"
+#include "quillfern/files/file_cipher_kernels.hpp"
 #include "testing/doubles.hpp"
 #include "reference/file_cipher_reference.hpp"
 #include "support.hpp"
@@ -70,10 +71,10 @@ TEST(FileCipher, MatchesTheDrawByDrawReference) {
     const std::uint32_t state = round % 4 == 0 ? BasicRandom::start_state : gen() & 0xFFFFFFu;
     const std::string data = test::random_text(lengths[static_cast<std::size_t>(round) % std::size(lengths)], static_cast<unsigned>(gen()));
     const auto [expected, end] = slow_cipher(data, password, state);
-    for (bool fast : {true, false}) {
+    for (cpu::Kernel kernel : files::lane_kernels) {
       BasicRandom random(state);
       KeyStream keys(password, random);
-      keys.use_fast_lanes(fast);
+      files::KeyStreamKernels::use(keys, kernel);
       std::string out = data;
       // In pieces of random sizes: the stream carries on across calls.
       for (std::size_t done = 0; done < out.size();) {
@@ -82,7 +83,7 @@ TEST(FileCipher, MatchesTheDrawByDrawReference) {
         done += piece;
       }
       EXPECT_EQ(out, expected) << "password length " << password_length << " data " << data.size()
-                               << (fast ? " fast lanes" : " portable lanes");
+                               << " " << cpu::to_string(files::KeyStreamKernels::used(keys)) << " lanes";
       EXPECT_EQ(keys.state(), end);
     }
   }

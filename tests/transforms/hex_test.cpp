@@ -13,7 +13,7 @@
 namespace quillfern {
 namespace {
 
-using transforms::HexKernel;
+using cpu::Kernel;
 
 QF_VECTOR_RUNNER("convert", [](const test::VectorCase& c) {
   EXPECT_EQ(transforms::convert(c.at("InPutString")), c.at("OutPut"));
@@ -24,13 +24,13 @@ QF_VECTOR_RUNNER("DeConvert", [](const test::VectorCase& c) {
   EXPECT_EQ(reference::deconvert(c.at("InPutString")), c.at("OutPut"));
 });
 
-std::string convert_with(HexKernel kernel, std::string_view text) {
+std::string convert_with(Kernel kernel, std::string_view text) {
   std::string out(transforms::converted_size(text.size()), '\x55');
   transforms::convert_to(kernel, text, out.data());
   return out;
 }
 
-std::string deconvert_with(HexKernel kernel, std::string_view hex) {
+std::string deconvert_with(Kernel kernel, std::string_view hex) {
   std::string out(transforms::deconverted_size(hex.size()), '\x55');
   transforms::deconvert_to(kernel, hex, out.data());
   return out;
@@ -52,11 +52,11 @@ std::vector<std::size_t> lengths() {
   return out;
 }
 
-class HexKernels : public ::testing::TestWithParam<HexKernel> {
+class HexKernels : public ::testing::TestWithParam<Kernel> {
  protected:
   void SetUp() override {
-    if (!transforms::hex_kernel_available(GetParam())) {
-      GTEST_SKIP() << "this processor cannot run the " << transforms::to_string(GetParam()) << " kernel";
+    if (!cpu::supported(GetParam())) {
+      GTEST_SKIP() << "this processor cannot run the " << cpu::to_string(GetParam()) << " kernel";
     }
   }
 };
@@ -68,8 +68,8 @@ TEST_P(HexKernels, ConvertMatchesThePortableKernel) {
     const std::string text = test::random_text(length, seed + static_cast<unsigned>(length));
     // An odd start exercises unaligned loads.
     const std::string_view shifted = length > 0 ? std::string_view(text).substr(1) : std::string_view{};
-    ASSERT_EQ(convert_with(GetParam(), text), convert_with(HexKernel::portable, text)) << "length " << length;
-    ASSERT_EQ(convert_with(GetParam(), shifted), convert_with(HexKernel::portable, shifted)) << "length " << length;
+    ASSERT_EQ(convert_with(GetParam(), text), convert_with(Kernel::portable, text)) << "length " << length;
+    ASSERT_EQ(convert_with(GetParam(), shifted), convert_with(Kernel::portable, shifted)) << "length " << length;
   }
 }
 
@@ -84,7 +84,7 @@ TEST_P(HexKernels, DeConvertMatchesThePortableKernelOnAnyInput) {
     for (const std::string& hex :
          {test::random_text(length, seed + static_cast<unsigned>(length)),
           random_from(malformed, length, gen), random_from("0123456789abcdefABCDEF", length, gen)}) {
-      ASSERT_EQ(deconvert_with(GetParam(), hex), deconvert_with(HexKernel::portable, hex))
+      ASSERT_EQ(deconvert_with(GetParam(), hex), deconvert_with(Kernel::portable, hex))
           << "length " << length;
     }
   }
@@ -122,8 +122,8 @@ TEST_P(HexKernels, LargeOutputsMatchThePortableKernelAtAnyAlignment) {
   const std::string text = test::random_text((std::size_t{4} << 20) + 77, seed);
   std::mt19937 gen(seed);
   const std::string hex = random_from("0123456789abcdefABCDEF \tZ", (std::size_t{16} << 20) + 5, gen);
-  const std::string want_hex = convert_with(HexKernel::portable, text);
-  const std::string want_codes = deconvert_with(HexKernel::portable, hex);
+  const std::string want_hex = convert_with(Kernel::portable, text);
+  const std::string want_codes = deconvert_with(Kernel::portable, hex);
   for (std::size_t offset : {0u, 1u, 2u, 7u}) {
     std::string out(want_hex.size() + offset, '\0');
     transforms::convert_to(GetParam(), text, out.data() + offset);
@@ -135,10 +135,10 @@ TEST_P(HexKernels, LargeOutputsMatchThePortableKernelAtAnyAlignment) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, HexKernels,
-                         ::testing::Values(HexKernel::portable, HexKernel::ssse3, HexKernel::avx2,
-                                           HexKernel::avx512),
-                         [](const ::testing::TestParamInfo<HexKernel>& kernel_info) {
-                           return std::string(transforms::to_string(kernel_info.param));
+                         ::testing::Values(Kernel::portable, Kernel::ssse3, Kernel::avx2,
+                                           Kernel::avx512),
+                         [](const ::testing::TestParamInfo<Kernel>& kernel_info) {
+                           return std::string(cpu::to_string(kernel_info.param));
                          });
 
 TEST(HexConversion, MatchesTheCharacterByCharacterReference) {
