@@ -9,29 +9,30 @@
 namespace quillfern::transforms {
 namespace {
 
-// Through a kernel the processor runs.
-void run_convert(cpu::Kernel kernel, std::string_view text, char* out) noexcept {
-  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+// The two kernels of a level the processor runs.
+struct Kernels {
+  void (*convert)(const unsigned char*, std::size_t, char*) noexcept;
+  void (*deconvert)(const unsigned char*, std::size_t, char*) noexcept;
+};
+
+Kernels kernels_of(cpu::Kernel kernel) noexcept {
   switch (kernel) {
 #if QUILLFERN_X86_KERNELS
-    case cpu::Kernel::ssse3: detail::convert_ssse3(in, text.size(), out); return;
-    case cpu::Kernel::avx2: detail::convert_avx2(in, text.size(), out); return;
-    case cpu::Kernel::avx512: detail::convert_avx512(in, text.size(), out); return;
+    case cpu::Kernel::ssse3: return {detail::convert_ssse3, detail::deconvert_ssse3};
+    case cpu::Kernel::avx2: return {detail::convert_avx2, detail::deconvert_avx2};
+    case cpu::Kernel::avx512: return {detail::convert_avx512, detail::deconvert_avx512};
 #endif
-    default: detail::convert_portable(in, text.size(), out); return;
+    default: return {detail::convert_portable, detail::deconvert_portable};
   }
+}
+
+void run_convert(cpu::Kernel kernel, std::string_view text, char* out) noexcept {
+  kernels_of(kernel).convert(reinterpret_cast<const unsigned char*>(text.data()), text.size(), out);
 }
 
 void run_deconvert(cpu::Kernel kernel, std::string_view hex, char* out) noexcept {
   const auto* in = reinterpret_cast<const unsigned char*>(hex.data());
-  switch (kernel) {
-#if QUILLFERN_X86_KERNELS
-    case cpu::Kernel::ssse3: detail::deconvert_ssse3(in, hex.size(), out); break;
-    case cpu::Kernel::avx2: detail::deconvert_avx2(in, hex.size(), out); break;
-    case cpu::Kernel::avx512: detail::deconvert_avx512(in, hex.size(), out); break;
-#endif
-    default: detail::deconvert_portable(in, hex.size(), out); break;
-  }
+  kernels_of(kernel).deconvert(in, hex.size(), out);
   // A lone last character reads as a pair whose second character is
   // missing: its own value when it is a digit, otherwise 0.
   if (hex.size() % 2 != 0) {
