@@ -31,12 +31,10 @@ std::vector<std::size_t> odd_sizes(std::mt19937& gen) {
   return sizes;
 }
 
-class KernelLevels : public ::testing::TestWithParam<Kernel> {
+class KernelLevels : public test::PerKernelLevel {
  protected:
   void SetUp() override {
-    if (!cpu::supported(GetParam())) {
-      GTEST_SKIP() << "this processor does not run the " << cpu::to_string(GetParam()) << " level";
-    }
+    test::PerKernelLevel::SetUp();
     seed_ = test::test_seed();
     std::cout << "QUILLFERN_TEST_SEED=" << seed_ << '\n';
   }

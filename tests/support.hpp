@@ -56,4 +56,15 @@ std::string outcome(F&& call) {
   }
 }
 
+// Tests run once per kernel level; a level this processor does not run is
+// skipped.
+class PerKernelLevel : public ::testing::TestWithParam<cpu::Kernel> {
+ protected:
+  void SetUp() override {
+    if (!cpu::supported(GetParam())) {
+      GTEST_SKIP() << "this processor does not run the " << cpu::to_string(GetParam()) << " level";
+    }
+  }
+};
+
 }  // namespace quillfern::test

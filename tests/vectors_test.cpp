@@ -62,6 +62,13 @@ std::string hex(std::string_view codes) {
   return out;
 }
 
+// The path of the file parameter `name` in `folder`, holding the case's
+// contents for it when the case gives them (else the file does not exist).
+std::string file_argument(const ScratchFolder& folder, const VectorCase& c, const std::string& name) {
+  if (c.has(name)) write_file(folder / name, c.at(name));
+  return folder / name;
+}
+
 // What a call through the control did: the error it raised, or its
 // result and its output, and the message boxes it showed.
 struct ControlOutcome {
@@ -89,8 +96,7 @@ ControlOutcome run_through_invoke(const Operation& op, const VectorCase& c) {
   for (const Parameter& p : op.params()) {
     const std::string name(p.name);
     if (p.file) {
-      if (c.has(name)) write_file(folder / name, c.at(name));
-      args.emplace_back(folder / name);
+      args.emplace_back(file_argument(folder, c, name));
     } else if (p.direction == Direction::out) {
       args.emplace_back(std::string("before"));
     } else if (p.type == ValueType::byte) {
@@ -226,8 +232,7 @@ void run_through_tool(const Operation& op, const VectorCase& c, const ControlOut
   for (const Parameter& p : op.params()) {
     const std::string name(p.name);
     if (p.file) {
-      if (c.has(name)) write_file(folder / name, c.at(name));
-      positionals.push_back(folder / name);
+      positionals.push_back(file_argument(folder, c, name));
     } else if (p.direction == Direction::out) {
       continue;
     } else if (p.type == ValueType::byte) {

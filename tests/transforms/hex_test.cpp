@@ -52,14 +52,7 @@ std::vector<std::size_t> lengths() {
   return out;
 }
 
-class HexKernels : public ::testing::TestWithParam<Kernel> {
- protected:
-  void SetUp() override {
-    if (!cpu::supported(GetParam())) {
-      GTEST_SKIP() << "this processor cannot run the " << cpu::to_string(GetParam()) << " kernel";
-    }
-  }
-};
+using HexKernels = test::PerKernelLevel;
 
 TEST_P(HexKernels, ConvertMatchesThePortableKernel) {
   const unsigned seed = test::test_seed();
