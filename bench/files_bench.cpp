@@ -9,21 +9,15 @@
 #include <fstream>
 #include <random>
 
-#include "quillfern/files/file_cipher_kernels.hpp"
 #include "../tests/reference/file_cipher_reference.hpp"
+#include "bench_support.hpp"
+#include "quillfern/files/file_cipher_kernels.hpp"
 
 namespace {
 
+using quillfern::bench::random_bytes;
 using quillfern::files::BasicRandom;
 using quillfern::files::KeyStream;
-
-std::string random_bytes(std::size_t length, int low = 0, int high = 255) {
-  std::mt19937 gen(42);
-  std::uniform_int_distribution<int> dist(low, high);
-  std::string text(length, '\0');
-  for (char& ch : text) ch = static_cast<char>(dist(gen));
-  return text;
-}
 
 const std::string password = random_bytes(8, 33, 126);
 

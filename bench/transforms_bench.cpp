@@ -10,6 +10,7 @@
 #include <random>
 
 #include "../tests/reference/transforms_reference.hpp"
+#include "bench_support.hpp"
 #include "quillfern/transforms/hex_kernels.hpp"
 #include "quillfern/transforms/power.hpp"
 #include "quillfern/transforms/seed.hpp"
@@ -17,33 +18,28 @@
 
 namespace {
 
+using quillfern::bench::random_bytes;
+using quillfern::bench::set_bytes;
 using quillfern::cpu::Kernel;
-
-std::string random_bytes(std::size_t length, int low = 0, int high = 255) {
-  std::mt19937 gen(42);
-  std::uniform_int_distribution<int> dist(low, high);
-  std::string text(length, ' ');
-  for (char& ch : text) ch = static_cast<char>(dist(gen));
-  return text;
-}
-
-void set_bytes(benchmark::State& state, std::size_t per_iteration) {
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
-                          static_cast<std::int64_t>(per_iteration));
-}
 
 // ---- hexadecimal conversion -----------------------------------------------
 
+// The whole conversion `run` on the benchmark's number of random codes
+// (on their digits when `from_hex`), counted in codes.
+template <typename Run>
+void run_hex(benchmark::State& state, bool from_hex, Run run) {
+  const std::string codes = random_bytes(static_cast<std::size_t>(state.range(0)));
+  const std::string input = from_hex ? quillfern::transforms::convert(codes) : codes;
+  for (auto _ : state) benchmark::DoNotOptimize(run(input));
+  set_bytes(state, codes.size());
+}
+
 void BM_Convert(benchmark::State& state) {
-  const std::string text = random_bytes(static_cast<std::size_t>(state.range(0)));
-  for (auto _ : state) benchmark::DoNotOptimize(quillfern::transforms::convert(text));
-  set_bytes(state, text.size());
+  run_hex(state, false, [](const std::string& text) { return quillfern::transforms::convert(text); });
 }
 
 void BM_DeConvert(benchmark::State& state) {
-  const std::string hex = quillfern::transforms::convert(random_bytes(static_cast<std::size_t>(state.range(0))));
-  for (auto _ : state) benchmark::DoNotOptimize(quillfern::transforms::deconvert(hex));
-  set_bytes(state, hex.size() / 2);
+  run_hex(state, true, [](const std::string& hex) { return quillfern::transforms::deconvert(hex); });
 }
 
 // Into a reused buffer through one kernel: the kernel alone.
@@ -93,15 +89,11 @@ void BM_MemoryCopyBaseline(benchmark::State& state) {
 }
 
 void BM_ConvertByCharacter(benchmark::State& state) {
-  const std::string text = random_bytes(static_cast<std::size_t>(state.range(0)));
-  for (auto _ : state) benchmark::DoNotOptimize(quillfern::reference::convert(text));
-  set_bytes(state, text.size());
+  run_hex(state, false, [](const std::string& text) { return quillfern::reference::convert(text); });
 }
 
 void BM_DeConvertByCharacter(benchmark::State& state) {
-  const std::string hex = quillfern::transforms::convert(random_bytes(static_cast<std::size_t>(state.range(0))));
-  for (auto _ : state) benchmark::DoNotOptimize(quillfern::reference::deconvert(hex));
-  set_bytes(state, hex.size() / 2);
+  run_hex(state, true, [](const std::string& hex) { return quillfern::reference::deconvert(hex); });
 }
 
 // ---- the limited transforms -------------------------------------------------
