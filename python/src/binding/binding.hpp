@@ -133,46 +133,39 @@ struct Argument<std::string> : Argument<std::string_view> {
   [[nodiscard]] const std::string& get() const noexcept { return copy.value; }
 };
 
-template <>
-struct Argument<std::uint8_t> {
+// An argument converted from any Python object and kept by value.
+template <typename T>
+struct ValueArgument {
   using python_type = py::handle;
-  static constexpr const char* default_value = nullptr;
   static constexpr bool keyword_only = false;
-  std::uint8_t value;
-  Argument(py::handle object, const char* name, Call&) : value(to_number(object, name)) {}
-  [[nodiscard]] std::uint8_t get() const noexcept { return value; }
+  T value;
+  [[nodiscard]] const T& get() const noexcept { return value; }
 };
 
 template <>
-struct Argument<CodePage> {
-  using python_type = py::handle;
+struct Argument<std::uint8_t> : ValueArgument<std::uint8_t> {
+  static constexpr const char* default_value = nullptr;
+  Argument(py::handle object, const char* name, Call&) : ValueArgument{to_number(object, name)} {}
+};
+
+template <>
+struct Argument<CodePage> : ValueArgument<CodePage> {
   static constexpr const char* default_value = "'cp1252'";
-  static constexpr bool keyword_only = false;
-  CodePage value;
-  Argument(py::handle object, const char* name, Call&) : value(parse_code_page_argument(object, name)) {}
-  [[nodiscard]] CodePage get() const noexcept { return value; }
+  Argument(py::handle object, const char* name, Call&) : ValueArgument{parse_code_page_argument(object, name)} {}
 };
 
 template <>
-struct Argument<FileName> {
-  using python_type = py::handle;
+struct Argument<FileName> : ValueArgument<FileName> {
   static constexpr const char* default_value = nullptr;
-  static constexpr bool keyword_only = false;
-  FileName value;
-  Argument(py::handle object, const char* name, Call& call) : value{to_file_name(object, name)} {
+  Argument(py::handle object, const char* name, Call& call) : ValueArgument{{to_file_name(object, name)}} {
     call.file_work = true;
   }
-  [[nodiscard]] const FileName& get() const noexcept { return value; }
 };
 
 template <>
-struct Argument<GeneratorState> {
-  using python_type = py::handle;
+struct Argument<GeneratorState> : ValueArgument<GeneratorState> {
   static constexpr const char* default_value = "None";
-  static constexpr bool keyword_only = false;
-  GeneratorState value;
-  Argument(py::handle object, const char* name, Call&) : value{to_generator_state(object, name)} {}
-  [[nodiscard]] GeneratorState get() const noexcept { return value; }
+  Argument(py::handle object, const char* name, Call&) : ValueArgument{{to_generator_state(object, name)}} {}
 };
 
 template <>
