@@ -138,31 +138,31 @@ class DataLoss(ValueError):
         return (DataLoss, (self.args[0], self.position, self.result))
 
 
-class Ciphered(bytes):
+class _WithZeros:
+    """A result of fast_blow_fish: its value, with `zeros` (see Ciphered)."""
+
+    _plain = bytes
+
+    def __new__(cls, value, zeros=()):
+        self = super().__new__(cls, value)
+        self.zeros = tuple(zeros)
+        return self
+
+    def __reduce__(self):
+        return (type(self), (self._plain(self), self.zeros))
+
+
+class Ciphered(_WithZeros, bytes):
     """The bytes result of fast_blow_fish, with `zeros`: the 1-based
     positions whose result was code 0, where the control shows "ERROR Zero!"
     (positions past the text's length are the space fill of its last
     block)."""
 
-    def __new__(cls, value, zeros=()):
-        self = super().__new__(cls, value)
-        self.zeros = tuple(zeros)
-        return self
 
-    def __reduce__(self):
-        return (type(self), (bytes(self), self.zeros))
-
-
-class CipheredText(str):
+class CipheredText(_WithZeros, str):
     """The str result of fast_blow_fish, with `zeros` as in Ciphered."""
 
-    def __new__(cls, value, zeros=()):
-        self = super().__new__(cls, value)
-        self.zeros = tuple(zeros)
-        return self
-
-    def __reduce__(self):
-        return (type(self), (str(self), self.zeros))
+    _plain = str
 
 
 Message = _namedtuple("Message", "text style title")
