@@ -34,18 +34,22 @@ fresh() {
   fail "the pane did not clear"
 }
 
+# Types an answer at the prompt and presses Enter.
+answer() {
+  t send-keys -t prompt -l "$1"
+  t send-keys -t prompt Enter
+}
+
 t new-session -d -s prompt -x 80 -y 10 "bash --norc --noprofile"
 t send-keys -t prompt "PS1='$ '; $q fastblowfish -o '$work/typed' '$work/plain'; echo status=\$?" Enter
 wait_for "Password:"
 # Type "secrex", erase the x, then "t": the password is "secret".
 t send-keys -t prompt -l "secrex"
 t send-keys -t prompt BSpace
-t send-keys -t prompt -l "t"
-t send-keys -t prompt Enter
+answer "t"
 # A password that enciphers is asked for twice.
 wait_for "Password again:"
-t send-keys -t prompt -l "secret"
-t send-keys -t prompt Enter
+answer "secret"
 wait_for "status=0"
 t capture-pane -p -t prompt | grep -q "secre" && fail "the typed password was echoed"
 cmp -s "$work/typed" "$work/expected" || fail "the typed password did not give the expected text"
@@ -54,11 +58,9 @@ cmp -s "$work/typed" "$work/expected" || fail "the typed password did not give t
 fresh
 t send-keys -t prompt "$q encipher -o '$work/mismatch' '$work/plain' 2>'$work/mismatch.err'; echo status=\$?" Enter
 wait_for "Password:"
-t send-keys -t prompt -l "secret"
-t send-keys -t prompt Enter
+answer "secret"
 wait_for "Password again:"
-t send-keys -t prompt -l "secreT"
-t send-keys -t prompt Enter
+answer "secreT"
 wait_for "status=2"
 grep -q "the two passwords typed differ" "$work/mismatch.err" || fail "a mismatch gave: $(cat "$work/mismatch.err")"
 expect_no_file "$work/mismatch"
