@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "cli/io.hpp"
+#include "quillfern/core/codepage.hpp"
 
 namespace quillfern::cli {
 namespace {
@@ -10,25 +11,15 @@ namespace {
 // Length of the UTF-8 character at `bytes` (`size` of them) and its code
 // point, or 0 when the bytes there are not one well-formed character.
 std::size_t utf8_character(const unsigned char* bytes, std::size_t size, char32_t& ch) {
-  const unsigned char lead = bytes[0];
-  std::size_t length = 0;
-  char32_t minimum = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, ch = lead & 0x1Fu, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, ch = lead & 0x0Fu, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, ch = lead & 0x07u, minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (size < length) return 0;
+  const Utf8Lead lead = utf8_lead(bytes[0]);
+  const std::size_t length = lead.extra + 1;
+  if (lead.extra == 0 || size < length) return 0;
+  ch = lead.bits;
   for (std::size_t k = 1; k < length; ++k) {
     if ((bytes[k] & 0xC0) != 0x80) return 0;
     ch = (ch << 6) | (bytes[k] & 0x3Fu);
   }
-  if (ch < minimum || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) return 0;
-  return length;
+  return utf8_well_formed(ch, lead) ? length : 0;
 }
 
 // Characters that print nothing themselves but change what follows: the

@@ -92,17 +92,10 @@ std::optional<std::uint8_t> from_unicode(CodePage page, char32_t ch) noexcept {
 
 std::size_t Utf8Decoder::decode_one(const unsigned char* bytes, std::size_t available,
                                     std::string& codes) const {
-  const unsigned char lead = bytes[0];
-  std::size_t extra = 0;
-  char32_t ch = 0;
-  char32_t minimum = 0;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1, ch = lead & 0x1Fu, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2, ch = lead & 0x0Fu, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3, ch = lead & 0x07u, minimum = 0x10000;
-  } else {
+  const Utf8Lead lead = utf8_lead(bytes[0]);
+  const std::size_t extra = lead.extra;
+  char32_t ch = lead.bits;
+  if (extra == 0) {
     throw EncodingError("malformed UTF-8 at byte " + std::to_string(offset_), offset_);
   }
   // Every byte that is there must continue the character, so a malformed
@@ -114,7 +107,7 @@ std::size_t Utf8Decoder::decode_one(const unsigned char* bytes, std::size_t avai
     ch = (ch << 6) | (bytes[k] & 0x3Fu);
   }
   if (available <= extra) return 0;
-  if (ch < minimum || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) {
+  if (!utf8_well_formed(ch, lead)) {
     throw EncodingError("malformed UTF-8 at byte " + std::to_string(offset_), offset_);
   }
   const auto code = from_unicode(page_, ch);

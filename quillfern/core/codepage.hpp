@@ -44,6 +44,29 @@ class EncodingError : public std::runtime_error {
   std::size_t offset_;
 };
 
+// The lead byte of a multibyte UTF-8 character: how many continuation
+// bytes follow it (1 to 3), the code point bits it carries, and the
+// smallest code point a character of that length may hold (a smaller one
+// is an overlong form). `extra` is 0 for a byte that cannot lead one.
+struct Utf8Lead {
+  std::size_t extra = 0;
+  char32_t bits = 0;
+  char32_t minimum = 0;
+};
+
+[[nodiscard]] constexpr Utf8Lead utf8_lead(unsigned char lead) noexcept {
+  if ((lead & 0xE0) == 0xC0) return {1, lead & 0x1Fu, 0x80};
+  if ((lead & 0xF0) == 0xE0) return {2, lead & 0x0Fu, 0x800};
+  if ((lead & 0xF8) == 0xF0) return {3, lead & 0x07u, 0x10000};
+  return {};
+}
+
+// Whether `ch`, decoded from a character whose lead was `lead`, is a
+// Unicode scalar value in its shortest form.
+[[nodiscard]] constexpr bool utf8_well_formed(char32_t ch, const Utf8Lead& lead) noexcept {
+  return ch >= lead.minimum && ch <= 0x10FFFF && !(ch >= 0xD800 && ch <= 0xDFFF);
+}
+
 // UTF-8 text to codes, and codes to UTF-8 text.
 [[nodiscard]] std::string from_utf8(std::string_view utf8, CodePage page);
 [[nodiscard]] std::string to_utf8(std::string_view codes, CodePage page);
