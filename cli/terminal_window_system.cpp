@@ -118,18 +118,14 @@ void TerminalWindows::read_input(int timeout_ms) {
   switch (session_.read(timeout_ms, bytes)) {
     case tui::TerminalSession::Read::nothing:
       return;
-    case tui::TerminalSession::Read::ending:
-      // Asked to end: close the form (and any box over it).
+    case tui::TerminalSession::Read::ending:  // asked to end
+    case tui::TerminalSession::Read::gone:    // the terminal went away: nobody can close the form
+      // Close the form (and any box over it).
       dismissed_ = true;
       if (form_ != nullptr) form_->close_request();
       return;
     case tui::TerminalSession::Read::interrupted:
       dismissed_ = true;
-      return;
-    case tui::TerminalSession::Read::gone:
-      // The terminal went away: nobody can close the form any more.
-      dismissed_ = true;
-      if (form_ != nullptr) form_->close_request();
       return;
     case tui::TerminalSession::Read::input:
       break;
