@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -45,6 +47,32 @@ class WipingAllocator : public Base {
   template <typename U, typename B>
   friend bool operator==(const WipingAllocator& a, const WipingAllocator<U, B>& b) noexcept {
     return static_cast<const Base&>(a) == static_cast<const B&>(b);
+  }
+};
+
+// An allocator whose blocks start on a multiple of `Alignment` bytes (a
+// cache line, say), for tables that vector loads read.
+template <typename T, std::size_t Alignment>
+struct AlignedAllocator {
+  using value_type = T;
+  template <typename U>
+  struct rebind {
+    using other = AlignedAllocator<U, Alignment>;
+  };
+
+  AlignedAllocator() noexcept = default;
+  template <typename U>
+  AlignedAllocator(const AlignedAllocator<U, Alignment>&) noexcept {}
+
+  T* allocate(std::size_t count) {
+    if (count > std::numeric_limits<std::size_t>::max() / sizeof(T)) throw std::bad_array_new_length();
+    return static_cast<T*>(::operator new(count * sizeof(T), std::align_val_t{Alignment}));
+  }
+  void deallocate(T* data, std::size_t) noexcept { ::operator delete(data, std::align_val_t{Alignment}); }
+
+  template <typename U>
+  friend bool operator==(const AlignedAllocator&, const AlignedAllocator<U, Alignment>&) noexcept {
+    return true;
   }
 };
 

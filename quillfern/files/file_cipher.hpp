@@ -69,8 +69,9 @@ class KeyStream {
   // 32 bytes ahead, stored as multipliers then increments (phase-major).
   // A lane step starts at a password position that is a multiple of
   // `alignment_`; phase_of_[q / alignment_] is the phase for position q.
-  SecretVector<std::uint32_t> lane_multipliers_;
-  SecretVector<std::uint32_t> lane_increments_;
+  // Cache-line aligned, so no vector load of a phase straddles two lines.
+  SecretVector<std::uint32_t, AlignedAllocator<std::uint32_t, 64>> lane_multipliers_;
+  SecretVector<std::uint32_t, AlignedAllocator<std::uint32_t, 64>> lane_increments_;
   SecretVector<std::uint32_t> phase_of_;
   std::size_t alignment_ = 1;
   std::size_t phases_ = 0;  // 0: lanes not used (a very long password)
