@@ -2,10 +2,11 @@
 # The Windows build and its tests under Wine (run by ./test.sh --windows).
 #
 #  1. builds the expected answers with the library for this machine;
-#  2. cross-compiles quillfern.dll for x86_64 (with the test client) and
+#  2. cross-compiles quillfern.dll with its test programs for x86_64 and
 #     for i686 with MinGW-w64, through the root project;
-#  3. checks both DLLs with the MinGW tools: the four exports, no compiler
-#     runtime DLL among the imports, the embedded type library;
+#  3. checks both DLLs with the MinGW tools: the server's entry points and
+#     the C interface's functions exported, no compiler runtime DLL among
+#     the imports, the embedded type library;
 #  4. in a fresh Wine prefix, for each DLL with the regsvr32, cscript and
 #     test client of its own architecture (the i686 ones under Wine's 32-bit
 #     loader): registers it for the machine, runs the client (registry keys,
@@ -13,7 +14,9 @@
 #     operations, by dispatch id and by name) and the VBScript test,
 #     unregisters and checks that the registry is as it was before; then
 #     the C interface through LoadLibrary, per-user registration and
-#     registration-free activation, again for both.
+#     registration-free activation, again for both;
+#  5. compiles the .NET module with mcs and runs it under mono against the
+#     Linux library's C interface.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 jobs=$(nproc 2>/dev/null || echo 2)
