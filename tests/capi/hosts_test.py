@@ -10,32 +10,23 @@ unsigned char; file names as UTF-16 pointers, never as VBA's ANSI String).
 
 usage: hosts_test.py quillfern.h Quillfern.bas Quillfern.cs
 """
+import os
 import re
 import sys
 
 # C type -> the VBA parameter forms and the C# ones that carry it.
-PARAMETERS = {
-    "int": ({"ByVal Long"}, {"int"}),
-    "unsigned char": ({"ByVal Byte"}, {"byte"}),
-    "size_t": ({"ByVal LongPtr"}, {"UIntPtr"}),
-    "uint32_t": ({"ByVal Long"}, {"uint"}),
-    "float": ({"ByVal Single"}, {"float"}),
-    "double": ({"ByVal Double"}, {"double"}),
-    "const char *": ({"ByVal String", "ByVal LongPtr"}, {"byte[]"}),
-    "char *": ({"ByVal String", "ByVal LongPtr"}, {"byte[]"}),
-    "size_t *": ({"ByRef LongPtr", "ByVal LongPtr"}, {"out UIntPtr", "ref UIntPtr"}),
-    "int *": ({"ByRef Long", "ByVal LongPtr"}, {"out int", "ref int"}),
-    "uint32_t *": ({"ByRef Long", "ByVal LongPtr"}, {"out uint", "ref uint", "uint[]"}),
-    "float *": ({"ByRef Single", "ByVal LongPtr"}, {"out float", "ref float"}),
-    "quillfern_context *": ({"ByVal LongPtr"}, {"IntPtr"}),
-    "quillfern_context **": ({"ByRef LongPtr"}, {"out IntPtr"}),
-    "const quillfern_path_char *": ({"ByVal LongPtr"}, {"[MarshalAs(UnmanagedType.LPWStr)] string"}),
-    "quillfern_message_box": ({"ByVal LongPtr"}, {"MessageBoxCallback"}),
-    "void *": ({"ByVal LongPtr"}, {"IntPtr"}),
-    "quillfern_reading *": ({"ByVal LongPtr"}, {"[Out] Reading[]"}),
-}
-VBA_PARAMETERS = {ctype: forms[0] for ctype, forms in PARAMETERS.items()}
-CS_PARAMETERS = {ctype: forms[1] for ctype, forms in PARAMETERS.items()}
+def parameter_forms(path):
+    vba, cs = {}, {}
+    for line in open(path, encoding="utf-8"):
+        if line.strip() and not line.startswith("#"):
+            ctype, vba_forms, cs_forms = (field.strip() for field in line.split(" | "))
+            vba[ctype] = {form.strip() for form in vba_forms.split(" / ")}
+            cs[ctype] = {form.strip() for form in cs_forms.split(" / ")}
+    return vba, cs
+
+
+VBA_PARAMETERS, CS_PARAMETERS = parameter_forms(os.path.join(os.path.dirname(os.path.abspath(__file__)),
+                                                             "host_types.txt"))
 VBA_RESULTS = {"int": "Function Long", "const char *": "Function LongPtr", "void": "Sub"}
 CS_RESULTS = {"int": "int", "const char *": "IntPtr", "void": "void"}
 
