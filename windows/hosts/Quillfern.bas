@@ -190,7 +190,9 @@ End Sub
 ' The runtime's generator over a state that the caller keeps (a new
 ' process's is &H50000).
 Public Function QfRnd(ByRef state As Long, Optional ByVal argument As Single = 1) As Single
-    Check quillfern_rnd(state, argument, QfRnd)
+    Dim value As Single
+    Check quillfern_rnd(state, argument, value)
+    QfRnd = value
 End Function
 Public Sub QfRandomize(ByRef state As Long, ByVal value As Double)
     Check quillfern_randomize(state, value)
