@@ -20,6 +20,17 @@
  *                              "Access Denied"); the outputs hold what the
  *                              control gives then (the empty text, or the
  *                              cipher text unchanged);
+ *   QUILLFERN_LOST             the result was produced and written, as on
+ *                              success, but codes were left out of it: the
+ *                              text-box pair dropped codes that would leave
+ *                              0..255 (the result is shorter than the text,
+ *                              or the empty variant), or the cipher-text
+ *                              pair stopped at a code it cannot carry (the
+ *                              result is shorter than the password and the
+ *                              text, or than the cipher text after its
+ *                              password). The control itself says nothing
+ *                              of such losses; a caller that must not lose
+ *                              data treats this status as a failure;
  *   QUILLFERN_INVALID_ARGUMENT a NULL context, a NULL pointer with a
  *                              non-zero length or capacity, a NULL path, a
  *                              length above QUILLFERN_MAX_LENGTH, an
@@ -86,6 +97,7 @@ extern "C" {
 #define QUILLFERN_REFUSED (-2)
 #define QUILLFERN_INVALID_ARGUMENT (-3)
 #define QUILLFERN_INTERNAL (-4)
+#define QUILLFERN_LOST (-5)
 
 /* The longest text the control takes: a 32-bit signed length. */
 #define QUILLFERN_MAX_LENGTH 0x7fffffffu
@@ -122,6 +134,56 @@ QUILLFERN_API int QUILLFERN_CALL quillfern_set_message_box(quillfern_context *co
  * EncodeDecodeFile draws from and advances. */
 QUILLFERN_API int QUILLFERN_CALL quillfern_get_generator_state(quillfern_context *context, uint32_t *state);
 QUILLFERN_API int QUILLFERN_CALL quillfern_set_generator_state(quillfern_context *context, uint32_t state);
+
+/* ---- the runtime's generator, over a state that the caller keeps -------
+ * The generator that EncodeDecodeFile draws from: a 24-bit state, which
+ * these functions take and give back and the library keeps nowhere. A
+ * state above 0xFFFFFF, or a NULL pointer, is QUILLFERN_INVALID_ARGUMENT,
+ * and nothing is changed. */
+#define QUILLFERN_GENERATOR_START 0x50000u /* a new process's state */
+/* Rnd(argument): a positive argument (or a NaN) draws the next value; 0
+ * gives the last value again without advancing; a negative argument sets
+ * the state from its own bits first and then draws. *value receives the
+ * value, in [0, 1). */
+QUILLFERN_API int QUILLFERN_CALL quillfern_rnd(uint32_t *state, float argument, float *value);
+/* Rnd(0): the value of the state, which does not change. */
+QUILLFERN_API int QUILLFERN_CALL quillfern_rnd_last(uint32_t state, float *value);
+/* Randomize value: folds the number into the middle 16 bits of *state. */
+QUILLFERN_API int QUILLFERN_CALL quillfern_randomize(uint32_t *state, double value);
+/* Randomize without an argument, the timer reading `seconds` since
+ * midnight: folds the single itself (Randomize Timer is
+ * quillfern_randomize(state, seconds)). */
+QUILLFERN_API int QUILLFERN_CALL quillfern_randomize_timer(uint32_t *state, float seconds);
+
+/* ---- what a stored text may be ------------------------------------------
+ * quillfern_identify tries every operation whose output can be undone,
+ * with every key that can have made the text, and ranks the texts they
+ * restore by how much they read like English (a heuristic). */
+#define QUILLFERN_READING_HEX 1         /* convert made it; DeConvert restores it */
+#define QUILLFERN_READING_PASSWORD 2    /* EncryptPassword, Number = key; DecryptPassword */
+#define QUILLFERN_READING_SHIFT 3       /* EasyCryptEnCode; EasyCryptDeCode */
+#define QUILLFERN_READING_TEXT_BOX 4    /* TextBoxCrypt, key number = key; TextBoxDeCrypt */
+#define QUILLFERN_READING_CIPHER_TEXT 5 /* EnCipherText under password; DeCipherText */
+
+typedef struct quillfern_reading {
+  int32_t kind;             /* QUILLFERN_READING_* */
+  int32_t plausible;        /* 1: it reads as text; 0: kept because all was asked */
+  uint32_t key;             /* the Number or the key number (at most 1083) */
+  uint32_t password_length; /* the cipher text's password, in password[] */
+  double bits;              /* the ranking score: fewer bits rank first */
+  double bits_per_code;     /* the model's bits per code of the restored text */
+  size_t length;            /* the length of the restored text */
+  char password[256];       /* password_length codes, then a NUL */
+} quillfern_reading;
+
+/* The readings of a text, best first: the plausible ones, or all of them
+ * when `all` is non-zero. *readings_count receives how many there are;
+ * with a capacity below that the call is QUILLFERN_TOO_SMALL and writes
+ * none (readings may be NULL with capacity 0). The restored text itself
+ * comes from the restoring operation with the reading's key. */
+QUILLFERN_API int QUILLFERN_CALL quillfern_identify(const char *text, size_t text_length, int all,
+                                                    quillfern_reading *readings, size_t readings_capacity,
+                                                    size_t *readings_count);
 
 /* ---- the operations of the control, in their published order ---------- */
 QUILLFERN_API int QUILLFERN_CALL quillfern_get_Enabled(quillfern_context *context, int *Result);

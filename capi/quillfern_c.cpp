@@ -7,20 +7,23 @@
 #define QUILLFERN_C_BUILD 1
 #include "capi/quillfern.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "quillfern/control/identify.hpp"
 #include "quillfern/control/interface.hpp"
+#include "quillfern/core/basic_random.hpp"
 #include "quillfern/core/error.hpp"
 #include "quillfern/version.hpp"
 
 #ifdef _WIN32
-#include <windows.h>
-#undef MessageBox
+#include "quillfern/platform/win32/text.hpp"
 #endif
 
 namespace {
@@ -99,31 +102,17 @@ constexpr std::size_t outputs_of(const Operation& op) {
   return count;
 }
 
-// A file name as the library takes it: UTF-8 on Linux, checked; on Windows
-// the UTF-16 name in the system's ANSI code page, which the file system
-// layer opens (a name the code page cannot carry is error 52).
+// A file name as the library takes it: UTF-8, checked on Linux; on Windows
+// the UTF-16 name in UTF-8, which the file system layer opens through the
+// system's wide functions, so that every character of the name is kept.
 bool path_text(const quillfern_path_char* name, std::string& out) {
 #ifdef _WIN32
   const std::size_t count = std::wcslen(name);
   if (count > QUILLFERN_MAX_LENGTH) return false;
-  // Well-formed UTF-16: every surrogate in a pair.
-  for (std::size_t i = 0; i < count; ++i) {
-    const unsigned unit = name[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      if (i + 1 == count || name[i + 1] < 0xDC00 || name[i + 1] > 0xDFFF) return false;
-      ++i;
-    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      return false;
-    }
-  }
-  const int wide = static_cast<int>(count);
-  if (wide == 0) return true;
-  BOOL lossy = FALSE;
-  const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, wide, nullptr, 0, nullptr, &lossy);
-  if (size <= 0 || lossy) return false;
-  out.resize(static_cast<std::size_t>(size));
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, wide, out.data(), size, nullptr, &lossy);
-  return !lossy;
+  std::optional<std::string> utf8 = quillfern::win32::to_utf8(name, count);
+  if (!utf8) return false;
+  out = std::move(*utf8);
+  return true;
 #else
   out = name;
   // Well-formed UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
@@ -211,6 +200,7 @@ int run(const Operation& op, quillfern_context* context, std::span<const In> ins
     const std::uint32_t kept = generator.state();
     if (state != nullptr) generator.set_state(*state);
     context->box.held.clear();
+    context->host.reset_lost_codes();
     Variant result;
     int status = 0;
     try {
@@ -221,6 +211,7 @@ int run(const Operation& op, quillfern_context* context, std::span<const In> ins
       status = out_of_memory;
     }
     const std::uint32_t reached = generator.state();
+    const bool lost = context->host.lost_codes() != 0;
     if (state != nullptr) generator.set_state(kept);
 
     // The texts the caller receives, in C order: the written parameters,
@@ -265,7 +256,7 @@ int run(const Operation& op, quillfern_context* context, std::span<const In> ins
         (void)context->callback(context->user_data, message.text.c_str(), message.style, message.title.c_str());
       }
     }
-    return status;
+    return status == 0 && lost ? QUILLFERN_LOST : status;
   } catch (const std::bad_alloc&) {
     return out_of_memory;
   } catch (...) {
@@ -284,6 +275,17 @@ int call(quillfern_context* context, const std::array<In, I>& ins, const std::ar
   return run(op, context, ins, outs, state);
 }
 
+std::int32_t reading_kind(quillfern::ReadingKind kind) {
+  switch (kind) {
+    case quillfern::ReadingKind::hex: return QUILLFERN_READING_HEX;
+    case quillfern::ReadingKind::password: return QUILLFERN_READING_PASSWORD;
+    case quillfern::ReadingKind::shift: return QUILLFERN_READING_SHIFT;
+    case quillfern::ReadingKind::text_box: return QUILLFERN_READING_TEXT_BOX;
+    case quillfern::ReadingKind::cipher_text: return QUILLFERN_READING_CIPHER_TEXT;
+  }
+  return 0;
+}
+
 constexpr std::array<In, 0> none_in{};
 constexpr std::array<Out, 0> none_out{};
 
@@ -299,6 +301,7 @@ QUILLFERN_API const char* QUILLFERN_CALL quillfern_strerror(int status) {
     case QUILLFERN_TOO_SMALL: return "An output buffer is too small: its length says how much room is needed";
     case QUILLFERN_REFUSED: return "The control refused the input and said so in a message box";
     case QUILLFERN_INVALID_ARGUMENT: return "Invalid argument: a NULL pointer, a length out of range or an unknown code page";
+    case QUILLFERN_LOST: return "The result was written, but codes were dropped from it or it was cut short";
     case QUILLFERN_INTERNAL: return "Internal error of the library";
     case out_of_memory: return "Out of memory";
     default: break;
@@ -341,6 +344,79 @@ QUILLFERN_API int QUILLFERN_CALL quillfern_set_generator_state(quillfern_context
   if (context == nullptr || state > 0xFFFFFF) return QUILLFERN_INVALID_ARGUMENT;
   context->host.runtime().random().set_state(state);
   return 0;
+}
+
+// ---- the generator -----------------------------------------------------------
+
+QUILLFERN_API int QUILLFERN_CALL quillfern_rnd(std::uint32_t* state, float argument, float* value) {
+  if (state == nullptr || value == nullptr || *state > quillfern::files::BasicRandom::state_mask) {
+    return QUILLFERN_INVALID_ARGUMENT;
+  }
+  quillfern::files::BasicRandom random(*state);
+  *value = random.rnd(argument);
+  *state = random.state();
+  return 0;
+}
+
+QUILLFERN_API int QUILLFERN_CALL quillfern_rnd_last(std::uint32_t state, float* value) {
+  if (value == nullptr || state > quillfern::files::BasicRandom::state_mask) return QUILLFERN_INVALID_ARGUMENT;
+  *value = quillfern::files::BasicRandom(state).last();
+  return 0;
+}
+
+QUILLFERN_API int QUILLFERN_CALL quillfern_randomize(std::uint32_t* state, double value) {
+  if (state == nullptr || *state > quillfern::files::BasicRandom::state_mask) return QUILLFERN_INVALID_ARGUMENT;
+  quillfern::files::BasicRandom random(*state);
+  random.randomize(value);
+  *state = random.state();
+  return 0;
+}
+
+QUILLFERN_API int QUILLFERN_CALL quillfern_randomize_timer(std::uint32_t* state, float seconds) {
+  if (state == nullptr || *state > quillfern::files::BasicRandom::state_mask) return QUILLFERN_INVALID_ARGUMENT;
+  quillfern::files::BasicRandom random(*state);
+  random.randomize_timer(seconds);
+  *state = random.state();
+  return 0;
+}
+
+// ---- identify ---------------------------------------------------------------
+
+QUILLFERN_API int QUILLFERN_CALL quillfern_identify(const char* text, size_t text_length, int all,
+                                                    quillfern_reading* readings, size_t readings_capacity,
+                                                    size_t* readings_count) {
+  if ((text == nullptr && text_length > 0) || text_length > QUILLFERN_MAX_LENGTH ||
+      (readings == nullptr && readings_capacity > 0)) {
+    return QUILLFERN_INVALID_ARGUMENT;
+  }
+  try {
+    quillfern::IdentifyOptions options;
+    options.all = all != 0;
+    options.kept = 0;
+    const std::vector<quillfern::Reading> found =
+        quillfern::identify(std::string_view(text == nullptr ? "" : text, text_length), options);
+    if (readings_count != nullptr) *readings_count = found.size();
+    if (found.size() > readings_capacity) return QUILLFERN_TOO_SMALL;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+      const quillfern::Reading& from = found[i];
+      quillfern_reading to{};
+      to.kind = reading_kind(from.kind);
+      to.plausible = from.plausible ? 1 : 0;
+      to.key = static_cast<std::uint32_t>(from.key);
+      const std::size_t kept = std::min(from.password.size(), sizeof to.password - 1);
+      to.password_length = static_cast<std::uint32_t>(kept);
+      std::memcpy(to.password, from.password.data(), kept);
+      to.bits = from.bits;
+      to.bits_per_code = from.bits_per_code;
+      to.length = from.length;
+      readings[i] = to;
+    }
+    return 0;
+  } catch (const std::bad_alloc&) {
+    return out_of_memory;
+  } catch (...) {
+    return QUILLFERN_INTERNAL;
+  }
 }
 
 // ---- the operations ---------------------------------------------------------

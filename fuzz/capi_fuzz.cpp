@@ -63,7 +63,7 @@ Argument argument(fuzz::Input& input, std::size_t max_length) {
 
 bool known_status(int status) {
   return status == 0 || status == QUILLFERN_TOO_SMALL || status == QUILLFERN_REFUSED ||
-         status == QUILLFERN_INVALID_ARGUMENT || status == 5 || status == 6;
+         status == QUILLFERN_INVALID_ARGUMENT || status == QUILLFERN_LOST || status == 5 || status == 6;
 }
 
 }  // namespace
@@ -158,7 +158,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   bool refused = false;
   for (const auto& message : box.messages()) refused |= message.style == 12;
-  QF_FUZZ_CHECK(status == (refused ? QUILLFERN_REFUSED : 0));
+  QF_FUZZ_CHECK(status == (refused ? QUILLFERN_REFUSED : host.lost_codes() != 0 ? QUILLFERN_LOST : 0));
   for (std::size_t i = 0; i < texts.size(); ++i) {
     if (const auto* text = std::get_if<std::string>(&texts[i]); text != nullptr && !text->empty()) {
       QF_FUZZ_CHECK(std::memcmp(buffers[i]->pointer(), text->data(), text->size()) == 0);

@@ -13,7 +13,7 @@ packages_for() {
     bench) echo "bc xxd coreutils hyperfine openssl time" ;;
     ui) echo "tmux xvfb libfltk1.3-dev x11-apps xdotool imagemagick" ;;
     python) echo "python3 python3-dev pybind11-dev python3-pytest python3-hypothesis python3-venv python3-pip" ;;
-    windows) echo "g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine64 wine32:i386" ;;
+    windows) echo "g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine64 wine32:i386 mono-mcs mono-runtime libmono-i18n-west4.0-cil" ;;
     *) echo "scripts/deps.sh: unknown group $1" >&2; exit 2 ;;
   esac
 }

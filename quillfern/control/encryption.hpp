@@ -63,7 +63,9 @@ class Encryption : public platform::ControlBase {
 
   // ---- keyed text ciphers -------------------------------------------------
   // None of these raises an error (except for allocation) or limits the
-  // length.
+  // length. The codes that the text-box pair drops and those that the
+  // cipher-text pair cuts off are added to the host's lost_codes(); the
+  // control itself says nothing of them.
   // Enciphers or deciphers (the same operation); shows "ERROR Zero!" for
   // every position whose result is code 0.
   void FastBlowFish(const std::string& InPutString, std::string& OutPut,

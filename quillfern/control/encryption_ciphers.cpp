@@ -41,13 +41,17 @@ std::optional<std::string> Encryption::TextBoxCrypt(const std::string& InPutText
   // Password is overwritten with the key number's decimal text before the
   // text is read, and the key number is read back from it.
   Password = ciphers::text_box_key_text(ciphers::text_box_key(Password));
-  return ciphers::text_box_crypt(InPutText, ciphers::text_box_read_key(Password)).text;
+  ciphers::TextBoxResult result = ciphers::text_box_crypt(InPutText, ciphers::text_box_read_key(Password));
+  host().add_lost_codes(result.dropped);
+  return std::move(result.text);
 }
 
 std::optional<std::string> Encryption::TextBoxDeCrypt(const std::string& InPutText,
                                                       std::string& Password) {
   Password = ciphers::text_box_key_text(ciphers::text_box_key(Password));
-  return ciphers::text_box_decrypt(InPutText, ciphers::text_box_read_key(Password)).text;
+  ciphers::TextBoxResult result = ciphers::text_box_decrypt(InPutText, ciphers::text_box_read_key(Password));
+  host().add_lost_codes(result.dropped);
+  return std::move(result.text);
 }
 
 std::string Encryption::DeCipherText(const std::string& CipherString, const std::string& Password) {
@@ -62,6 +66,8 @@ std::string Encryption::DeCipherText(const std::string& CipherString, const std:
     case ciphers::CipherVerdict::done:
       break;
   }
+  // Stopped at a code below its password code: the rest is not deciphered.
+  if (result.stopped_at != 0) host().add_lost_codes(CipherString.size() - result.stopped_at + 1);
   return std::move(result.text);
 }
 
@@ -72,6 +78,9 @@ std::string Encryption::EnCipherText(const std::string& CipherInString,
     show_cipher_text_box(host(), "Please put in a password");
     return {};
   }
+  // Cut at a sum above 255: the password and text codes from there on are
+  // not in the cipher text.
+  if (result.cut_at != 0) host().add_lost_codes(Password.size() + CipherInString.size() - result.cut_at + 1);
   return std::move(result.text);
 }
 

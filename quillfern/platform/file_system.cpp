@@ -41,6 +41,40 @@ bool hook_fails(SystemCall call) noexcept {
 
 SystemCallHook* set_system_call_hook(SystemCallHook* hook) noexcept { return std::exchange(call_hook, hook); }
 
+// Moving a held file hands over its descriptors (on systems that hold
+// them) and the permissions to put back.
+HeldFile::HeldFile(HeldFile&& other) noexcept
+    : folder_(std::exchange(other.folder_, -1)),
+      file_(std::exchange(other.file_, -1)),
+      path_(std::move(other.path_)),
+      name_(std::move(other.name_)),
+      info_(other.info_),
+      owner_(other.owner_),
+      saved_mode_(other.saved_mode_),
+      mode_changed_(std::exchange(other.mode_changed_, false)) {}
+
+HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
+  if (this != &other) {
+    HeldFile gone(std::move(*this));
+    folder_ = std::exchange(other.folder_, -1);
+    file_ = std::exchange(other.file_, -1);
+    path_ = std::move(other.path_);
+    name_ = std::move(other.name_);
+    info_ = other.info_;
+    owner_ = other.owner_;
+    saved_mode_ = other.saved_mode_;
+    mode_changed_ = std::exchange(other.mode_changed_, false);
+  }
+  return *this;
+}
+
+File regular_file(File file, const std::string& path) {
+  if (const FileKind kind = file.info().kind; kind != FileKind::regular) {
+    raise_file_error(kind == FileKind::directory ? EISDIR : not_a_regular_file, FileAccess::write, path);
+  }
+  return file;
+}
+
 std::string folder_of(const std::string& path) {
   const bool drive = has_drives && path.size() >= 2 && path[1] == ':';
   const auto slash = path.find_last_of(separators);

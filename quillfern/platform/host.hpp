@@ -1,10 +1,11 @@
 // The host a control lives in: the services it lends the control (message
 // box, code page, shell, window system), the runtime whose generator the
-// file cipher draws from, and the one About window object of the process it
-// runs. A host outlives every control that uses it, and the services it was
+// file cipher draws from, the count of codes its calls lost, and the one
+// About window object of the process it runs. A host outlives every control that uses it, and the services it was
 // lent outlive the host.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include "quillfern/core/codepage.hpp"
@@ -46,6 +47,15 @@ class Host {
   // state from call to call. reset() gives the state of a new process.
   [[nodiscard]] Runtime& runtime() noexcept { return runtime_; }
 
+  // The codes that the control's calls left out of their results without
+  // failing or saying so: those the text-box pair drops because they would
+  // leave 0..255, and those after the position at which the cipher-text
+  // pair stops. Counted from call to call; a host that tells its callers
+  // about such losses reads the count after a call and resets it.
+  [[nodiscard]] std::size_t lost_codes() const noexcept { return lost_codes_; }
+  void add_lost_codes(std::size_t count) noexcept { lost_codes_ += count; }
+  void reset_lost_codes() noexcept { lost_codes_ = 0; }
+
  private:
   MessageBox* message_box_;
   CodePage code_page_;
@@ -53,6 +63,7 @@ class Host {
   mutable SystemShell system_shell_;
   WindowSystem* window_system_ = nullptr;
   Runtime runtime_;
+  std::size_t lost_codes_ = 0;
   std::unique_ptr<Form> about_window_;  // last: it goes before the services it uses
 };
 

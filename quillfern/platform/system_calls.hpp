@@ -50,6 +50,12 @@ SystemCallHook* set_system_call_hook(SystemCallHook* hook) noexcept;
 // the root (on Windows, a drive's folder for "C:name" and "C:\\name").
 [[nodiscard]] std::string folder_of(const std::string& path);
 
+class File;
+// The file that File::open_write opened, once it is held to be a regular
+// file: anything else (a folder, a device, a pipe) fails as writing to it
+// would, with 75 (Path/File access error).
+[[nodiscard]] File regular_file(File file, const std::string& path);
+
 // True when `path` names an existing folder (through symbolic links). Each
 // system implements it with its own call; it consults no hook.
 [[nodiscard]] bool is_directory(const std::string& path) noexcept;

@@ -4,8 +4,9 @@
  * protocol, the output rule, NULL pointers, lengths out of range, paths
  * that are not UTF-8 and callbacks with odd answers.
  *
- * usage: capi_cases CASES_FILE   (run in a scratch folder: the file cases
- *                                 create and remove their files there)
+ * usage: capi_cases CASES_FILE [RND_VECTORS]
+ *   (run in a scratch folder: the file cases create and remove their files
+ *   there; RND_VECTORS is docs/rnd-vectors.txt, the generator's answers)
  * The same source builds for Windows, where it loads quillfern.dll with
  * LoadLibrary and GetProcAddress (capi_functions.h). */
 #include <errno.h>
@@ -16,6 +17,7 @@
 
 static int failures = 0;
 static int checks = 0;
+static int lost_cases = 0; /* cases whose result lacks codes of the input */
 static const char *where = "";
 
 static void check_failed(const char *what) {
@@ -335,6 +337,27 @@ static int expected_outputs(const test_case *c, const value *expected[2]) {
   return n;
 }
 
+/* Whether a case's result lacks codes of its input: the text-box pair
+ * gives one code per code it keeps, and the cipher-text pair the password
+ * and the whole text (or the whole text after the password). */
+static int lost_codes(const test_case *c, const value *expected[2]) {
+  const int text_box = strcmp(c->name, "TextBoxCrypt") == 0 || strcmp(c->name, "TextBoxDeCrypt") == 0;
+  size_t produced, whole;
+  if (text_box) {
+    produced = expected[1]->kind == 'E' ? 0 : expected[1]->value.length;
+    return produced < c->args[0].value.length;
+  }
+  produced = expected[0] != NULL && expected[0]->kind == 'S' ? expected[0]->value.length : 0;
+  if (strcmp(c->name, "EnCipherText") == 0) {
+    return produced < c->args[0].value.length + c->args[1].value.length;
+  }
+  if (strcmp(c->name, "DeCipherText") == 0) {
+    whole = c->args[0].value.length - c->args[1].value.length;
+    return produced < whole;
+  }
+  return 0;
+}
+
 static void write_file(const file_state *f) {
   FILE *out = fopen(f->name.data, "wb");
   if (out == NULL) {
@@ -362,7 +385,7 @@ static void run_case(quillfern_context *q, box_log *log, const test_case *c) {
   outcome o;
   const value *expected[2] = {NULL, NULL};
   const int outputs = expected_outputs(c, expected);
-  int i, status, refused = 0;
+  int i, status, refused = 0, lost;
   memset(&o, 0, sizeof o);
   for (i = 0; i < c->files_before_count; ++i) write_file(&c->files_before[i]);
   for (i = 0; i < c->message_count; ++i) refused |= c->messages[i].style == 12;
@@ -393,8 +416,11 @@ static void run_case(quillfern_context *q, box_log *log, const test_case *c) {
     clear_log(log);
     status = call_named(q, c, &o);
   }
+  lost = !refused && c->error == 0 && lost_codes(c, expected);
+  lost_cases += lost;
   if (c->error == 0) {
-    CHECK(status == (refused ? QUILLFERN_REFUSED : 0), "status %d (%s)", status, QF(strerror)(status));
+    CHECK(status == (refused ? QUILLFERN_REFUSED : lost ? QUILLFERN_LOST : 0), "status %d (%s)", status,
+          QF(strerror)(status));
     for (i = 0; i < outputs; ++i) {
       if (expected[i]->kind == 'E') {
         CHECK(o.length[i] == QUILLFERN_NO_VALUE, "output %d is the empty variant", i);
@@ -418,6 +444,10 @@ static void run_case(quillfern_context *q, box_log *log, const test_case *c) {
 }
 
 /* ---- the interface's own rules ------------------------------------------ */
+static void check_losses(quillfern_context *q);
+static void check_unicode_names(quillfern_context *q);
+static void check_identify(quillfern_context *q);
+
 static int QUILLFERN_CALL odd_answer(void *user_data, const char *body, int style, const char *title) {
   int *calls = user_data;
   (void)body;
@@ -523,8 +553,181 @@ static void check_rules(void) {
     remove("qf_capi_plain.bin");
     remove("qf_capi_coded.bin");
   }
+  check_losses(q);
+  check_identify(q);
+  check_unicode_names(q);
   QF(context_free)(q);
   QF(context_free)(NULL);
+}
+
+/* Losses: the result is written, and the status says codes are missing. */
+static void check_losses(quillfern_context *q) {
+  char out[64], key[16];
+  size_t length = 0, key_length = 0;
+  where = "losses";
+  /* Key number 0 moves the first code down by 4: code 1 is dropped. */
+  CHECK(QF(TextBoxCrypt)(q, "\001", 1, "", 0, key, sizeof key, &key_length, out, sizeof out, &length) ==
+            QUILLFERN_LOST,
+        "every code dropped");
+  CHECK(length == QUILLFERN_NO_VALUE && key_length == 1 && key[0] == '0', "the empty variant, key 0");
+  CHECK(QF(TextBoxCrypt)(q, "\001ab", 3, "", 0, key, sizeof key, &key_length, out, sizeof out, &length) ==
+            QUILLFERN_LOST,
+        "one code dropped");
+  CHECK(length == 2, "the codes kept are written (%lu)", (unsigned long)length);
+  CHECK(QF(TextBoxCrypt)(q, "ab", 2, "", 0, key, sizeof key, &key_length, out, sizeof out, &length) == 0,
+        "nothing dropped");
+  /* 255 + 'a' is above 255: the cipher text ends after the password block. */
+  CHECK(QF(EnCipherText)(q, "x\377yz", 4, "a", 1, out, sizeof out, &length) == QUILLFERN_LOST && length == 2,
+        "cut after the password and x (%lu)", (unsigned long)length);
+  CHECK(QF(EnCipherText)(q, "x\377yz", 4, "a", 1, out, 1, &length) == QUILLFERN_TOO_SMALL && length == 2,
+        "sizing first is too small, not lost");
+  CHECK(QF(DeCipherText)(q, out, 2, "a", 1, out + 10, 8, &length) == 0 && length == 1 && out[10] == 'x',
+        "the cut cipher text deciphers whole");
+  /* Cipher code 1 is below password code 'a': deciphering stops there. */
+  memcpy(out + 2, "\001", 1);
+  CHECK(QF(DeCipherText)(q, out, 3, "a", 1, out + 10, 8, &length) == QUILLFERN_LOST && length == 1,
+        "stopped at a code below the password's (%lu)", (unsigned long)length);
+  CHECK(strstr(QF(strerror)(QUILLFERN_LOST), "codes") != NULL, "%s", QF(strerror)(QUILLFERN_LOST));
+}
+
+/* A file whose name has characters of no single-byte code page is
+ * encoded, decoded and wiped by that name. */
+static void check_unicode_names(quillfern_context *q) {
+  static const char content[] = "bytes under a name beyond ASCII";
+  char back[64];
+  FILE *file = open_path(QF_UNICODE_PLAIN, "w");
+  uint32_t state = QUILLFERN_GENERATOR_START, start = QUILLFERN_GENERATOR_START;
+  size_t got = 0;
+  int status;
+  where = "unicode names";
+  CHECK(file != NULL, "made the file");
+  if (file == NULL) return;
+  fwrite(content, 1, sizeof content - 1, file);
+  fclose(file);
+  status = QF(EncodeDecodeFile)(q, QF_UNICODE_PLAIN, QF_UNICODE_CODED, "pw", 2, &state);
+  CHECK(status == 0, "encoded: %d (%s)", status, QF(strerror)(status));
+  CHECK(QF(WipeFileClean)(q, QF_UNICODE_PLAIN) == 0, "wiped the plain file");
+  file = open_path(QF_UNICODE_PLAIN, "r");
+  CHECK(file == NULL, "the plain file is gone");
+  if (file != NULL) fclose(file);
+  status = QF(EncodeDecodeFile)(q, QF_UNICODE_CODED, QF_UNICODE_PLAIN, "pw", 2, &start);
+  CHECK(status == 0, "decoded: %d (%s)", status, QF(strerror)(status));
+  file = open_path(QF_UNICODE_PLAIN, "r");
+  CHECK(file != NULL, "the decoded file is there");
+  if (file != NULL) {
+    got = fread(back, 1, sizeof back, file);
+    fclose(file);
+  }
+  CHECK(got == sizeof content - 1 && memcmp(back, content, got) == 0, "decoded as it was (%lu bytes)",
+        (unsigned long)got);
+  CHECK(QF(WipeFileClean)(q, QF_UNICODE_CODED) == 0, "wiped the coded file");
+  remove_path(QF_UNICODE_PLAIN);
+  printf("capi: a file named with characters beyond every single-byte code page (%s)\n", code_page_note());
+}
+
+/* identify finds the operation and key that made a text. */
+static void check_identify(quillfern_context *q) {
+  static const char plain[] = "Meet me at the old mill at nine tonight, and bring the map.";
+  char made[128];
+  size_t made_length = 0, count = 0, i;
+  quillfern_reading readings[64];
+  int found = 0;
+  where = "identify";
+  CHECK(QF(EncryptPassword)(q, 5, plain, sizeof plain - 1, made, sizeof made, &made_length) == 0, "made");
+  CHECK(QF(identify)(made, made_length, 0, NULL, 0, &count) == QUILLFERN_TOO_SMALL && count > 0, "sized (%lu)",
+        (unsigned long)count);
+  CHECK(count <= 64, "%lu readings", (unsigned long)count);
+  if (count > 64) count = 64;
+  CHECK(QF(identify)(made, made_length, 0, readings, count, &count) == 0, "filled");
+  for (i = 0; i < count; ++i) {
+    if (readings[i].kind == QUILLFERN_READING_PASSWORD && readings[i].key == 5) {
+      found = found || (readings[i].plausible == 1 && readings[i].length == sizeof plain - 1);
+    }
+    if (i > 0) CHECK(readings[i - 1].bits <= readings[i].bits, "best first");
+  }
+  CHECK(found, "EncryptPassword under 5 is among the readings");
+
+  CHECK(QF(EnCipherText)(q, plain, sizeof plain - 1, "mill", 4, made, sizeof made, &made_length) == 0, "made");
+  CHECK(QF(identify)(made, made_length, 0, readings, 64, &count) == 0, "filled");
+  found = 0;
+  for (i = 0; i < count && i < 64; ++i) {
+    if (readings[i].kind == QUILLFERN_READING_CIPHER_TEXT) {
+      found = found || (readings[i].password_length == 4 && memcmp(readings[i].password, "mill", 5) == 0);
+    }
+  }
+  CHECK(found, "the cipher text's password is read");
+  CHECK(QF(identify)(NULL, 3, 0, readings, 64, &count) == QUILLFERN_INVALID_ARGUMENT, "NULL text");
+  CHECK(QF(identify)(made, made_length, 0, NULL, 2, &count) == QUILLFERN_INVALID_ARGUMENT, "NULL readings");
+  CHECK(QF(identify)("", 0, 1, readings, 64, &count) == 0, "the empty text (%lu)", (unsigned long)count);
+}
+
+/* The generator against the published vectors (docs/rnd-vectors.txt). */
+static void check_generator(const char *path) {
+  FILE *in = fopen(path, "r");
+  char *line;
+  uint32_t state = QUILLFERN_GENERATOR_START;
+  float timer = 0, drawn = 0;
+  int calls = 0, line_number = 0;
+  char label[200];
+  if (in == NULL) {
+    fprintf(stderr, "cannot read %s\n", path);
+    exit(2);
+  }
+  while ((line = read_line(in)) != NULL) {
+    char words[5][40];
+    const char *call = words[0], *argument = words[1], *state_text, *value_text;
+    int got;
+    ++line_number;
+    snprintf(label, sizeof label, "%s:%d", path, line_number);
+    where = label;
+    memset(words, 0, sizeof words);
+    got = sscanf(line, "%39s %39s %39s %39s %39s", words[0], words[1], words[2], words[3], words[4]);
+    if (got >= 1 && line[0] != '#') {
+      if (strcmp(call, "new") == 0) {
+        state = got >= 2 ? (uint32_t)strtoul(argument, NULL, 16) : QUILLFERN_GENERATOR_START;
+      } else if (strcmp(call, "timer") == 0) {
+        timer = strtof(argument, NULL);
+      } else {
+        int status, has_value;
+        /* CALL [ARGUMENT] => STATE [VALUE] */
+        const int arrow = strcmp(words[1], "=>") == 0 ? 1 : 2;
+        state_text = words[arrow + 1];
+        value_text = words[arrow + 2];
+        if (arrow == 1) argument = "";
+        has_value = strcmp(call, "rnd") == 0;
+        if (has_value && argument[0] != '\0' && strtof(argument, NULL) == 0.0f) {
+          CHECK(QF(rnd_last)(state, &drawn) == 0, "Rnd(0) as the last value");
+          CHECK(drawn == strtof(value_text, NULL), "last %.9g", (double)drawn);
+        }
+        if (has_value) {
+          status = QF(rnd)(&state, argument[0] == '\0' ? 1.0f : strtof(argument, NULL), &drawn);
+        } else if (argument[0] == '\0') {
+          status = QF(randomize_timer)(&state, timer);
+        } else if (strcmp(argument, "timer") == 0) {
+          status = QF(randomize)(&state, (double)timer);
+        } else {
+          status = QF(randomize)(&state, strtod(argument, NULL));
+        }
+        CHECK(status == 0, "status %d", status);
+        CHECK(state == (uint32_t)strtoul(state_text, NULL, 16), "state %06lX", (unsigned long)state);
+        if (has_value) CHECK(drawn == strtof(value_text, NULL), "value %.9g", (double)drawn);
+        ++calls;
+      }
+    }
+    free(line);
+  }
+  fclose(in);
+  where = "generator";
+  CHECK(calls >= 40, "%d calls", calls);
+  state = 0x1000000;
+  CHECK(QF(rnd)(&state, 1.0f, &drawn) == QUILLFERN_INVALID_ARGUMENT && state == 0x1000000, "state past 24 bits");
+  CHECK(QF(rnd)(NULL, 1.0f, &drawn) == QUILLFERN_INVALID_ARGUMENT, "NULL state");
+  state = 5;
+  CHECK(QF(rnd)(&state, 1.0f, NULL) == QUILLFERN_INVALID_ARGUMENT && state == 5, "NULL value");
+  CHECK(QF(rnd_last)(0x1000000, &drawn) == QUILLFERN_INVALID_ARGUMENT, "last past 24 bits");
+  CHECK(QF(randomize)(NULL, 1.0) == QUILLFERN_INVALID_ARGUMENT, "NULL state");
+  CHECK(QF(randomize_timer)(&state, 1.0f) == 0 && state <= 0xFFFFFF, "timer");
+  printf("capi: generator: %d calls of %s\n", calls, path);
 }
 
 int main(int argc, char **argv) {
@@ -533,12 +736,13 @@ int main(int argc, char **argv) {
   quillfern_context *q = NULL;
   box_log log;
   int cases = 0;
-  if (argc != 2) {
-    fprintf(stderr, "usage: capi_cases CASES_FILE\n");
+  if (argc != 2 && argc != 3) {
+    fprintf(stderr, "usage: capi_cases CASES_FILE [RND_VECTORS]\n");
     return 2;
   }
   load_functions();
   check_rules();
+  if (argc == 3) check_generator(argv[2]);
   in = fopen(argv[1], "r");
   if (in == NULL) {
     fprintf(stderr, "cannot read %s\n", argv[1]);
@@ -565,6 +769,6 @@ int main(int argc, char **argv) {
   clear_log(&log);
   fclose(in);
   QF(context_free)(q);
-  printf("capi: %d cases, %d checks, %d failed\n", cases, checks, failures);
+  printf("capi: %d cases (%d with codes lost), %d checks, %d failed\n", cases, lost_cases, checks, failures);
   return failures == 0 && cases > 0 ? 0 : 1;
 }

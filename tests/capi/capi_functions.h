@@ -24,6 +24,15 @@ static void path_of(const char *name, size_t length, quillfern_path_char *out, s
   out[length] = '\0';
 }
 
+/* A file by its name as the C interface takes it. */
+static FILE *open_path(const quillfern_path_char *name, const char *mode) { return fopen(name, mode); }
+static int remove_path(const quillfern_path_char *name) { return remove(name); }
+/* Names beyond ASCII: Cyrillic letters and a character outside the
+ * Basic Multilingual Plane. */
+#define QF_UNICODE_PLAIN "\xd1\x84\xd0\xb0\xd0\xb9\xd0\xbb-\xf0\x9f\x98\x80.bin"
+#define QF_UNICODE_CODED "\xd1\x84\xd0\xb0\xd0\xb9\xd0\xbb-\xf0\x9f\x98\x80-coded.bin"
+static const char *code_page_note(void) { return "UTF-8 names"; }
+
 /* Byte sequences that are not UTF-8: each is error 52, and no file is made. */
 static void bad_paths_check(quillfern_context *q) {
   static const char *const bad[] = {"qf_\xff.bin", "qf_\xc0\xaf.bin", "qf_\xed\xa0\x80.bin", "qf_\xe2\x82",
@@ -56,7 +65,7 @@ static void bad_paths_check(quillfern_context *q) {
   X(set_generator_state) X(get_Enabled) X(put_Enabled) X(About) X(EncryptPassword) X(DecryptPassword)       \
   X(convert) X(DeConvert) X(EasyCryptEnCode) X(EasyCryptDeCode) X(EncodeDecodeFile) X(PowerEncryption)      \
   X(FastBlowFish) X(SeedEncryption) X(TextBoxCrypt) X(TextBoxDeCrypt) X(DeCipherText) X(EnCipherText)      \
-  X(WipeFileClean)
+  X(WipeFileClean) X(rnd) X(rnd_last) X(randomize) X(randomize_timer) X(identify)
 
 #define QF_POINTER(name) static __typeof__(&quillfern_##name) qf_##name;
 QF_FUNCTIONS(QF_POINTER)
@@ -86,6 +95,19 @@ static void path_of(const char *name, size_t length, quillfern_path_char *out, s
   if (length >= room) length = room - 1;
   for (i = 0; i < length; ++i) out[i] = (wchar_t)(unsigned char)name[i];
   out[length] = L'\0';
+}
+
+static FILE *open_path(const quillfern_path_char *name, const char *mode) {
+  return _wfopen(name, mode[0] == 'r' ? L"rb" : L"wb");
+}
+static int remove_path(const quillfern_path_char *name) { return _wremove(name); }
+#define QF_UNICODE_PLAIN L"\u0444\u0430\u0439\u043b-\U0001F600.bin"
+#define QF_UNICODE_CODED L"\u0444\u0430\u0439\u043b-\U0001F600-coded.bin"
+/* The names above are outside every ANSI code page but UTF-8's. */
+static const char *code_page_note(void) {
+  static char note[48];
+  snprintf(note, sizeof note, "UTF-16 names, ANSI code page %u", GetACP());
+  return note;
 }
 
 /* UTF-16 that is not well formed: a lone surrogate is error 52. */

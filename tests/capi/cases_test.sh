@@ -6,4 +6,4 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 "$1" >cases.txt 2>/dev/null
-"$2" cases.txt
+"$2" cases.txt "$3"

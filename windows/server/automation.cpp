@@ -1,5 +1,6 @@
 #include "windows/server/automation.hpp"
 
+#include "quillfern/core/error.hpp"
 #include "quillfern/platform/win32/text.hpp"
 
 namespace quillfern::server {
@@ -21,6 +22,15 @@ VARIANT* follow(VARIANT* argument) noexcept {
 }
 
 }  // namespace
+
+std::optional<Variant> file_name_from_automation(const VARIANT& argument) {
+  const VARIANT* v = follow(&argument);
+  const BSTR* text = v->vt == VT_BSTR ? &v->bstrVal : v->vt == (VT_BYREF | VT_BSTR) ? v->pbstrVal : nullptr;
+  if (text == nullptr) return from_automation(argument);
+  std::optional<std::string> name = win32::to_utf8(*text, SysStringLen(*text));
+  if (!name) throw Error(ErrorNumber::bad_file_name, "a file name that is not well-formed UTF-16");
+  return Variant(std::move(*name));
+}
 
 std::optional<Variant> from_automation(const VARIANT& argument) {
   const VARIANT* v = follow(&argument);

@@ -15,6 +15,12 @@ namespace quillfern::server {
 // mismatch). A missing optional argument is none too.
 [[nodiscard]] std::optional<Variant> from_automation(const VARIANT& argument);
 
+// The same for an argument that names a file: a text keeps every
+// character, in UTF-8, as the file system layer takes names, instead of
+// going through the ANSI code page. Throws Error 52 for a text that is not
+// well-formed UTF-16.
+[[nodiscard]] std::optional<Variant> file_name_from_automation(const VARIANT& argument);
+
 // An automation value holding `value`; texts become BSTRs through the
 // ANSI code page. Throws std::bad_alloc.
 void to_automation(const Variant& value, VARIANT& out);

@@ -4,19 +4,13 @@
 
 #include "windows/server/encryption_object.hpp"
 #include "windows/server/module.hpp"
+#include "windows/server/query.hpp"
 
 namespace quillfern::server {
 
 // The class object is static: its references only keep the module loaded.
 HRESULT ClassFactory::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-    *object = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
+  return query_one(static_cast<IClassFactory*>(this), IID_IClassFactory, riid, object);
 }
 
 ULONG ClassFactory::AddRef() {

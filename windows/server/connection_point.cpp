@@ -14,20 +14,6 @@ ConnectionPoint::~ConnectionPoint() {
   for (const Connection& c : connections_) c.sink->Release();
 }
 
-HRESULT ConnectionPoint::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IConnectionPoint) {
-    *object = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG ConnectionPoint::AddRef() { return owner_->AddRef(); }
-ULONG ConnectionPoint::Release() { return owner_->Release(); }
-
 HRESULT ConnectionPoint::GetConnectionInterface(IID* interface_id) {
   if (interface_id == nullptr) return E_POINTER;
   *interface_id = interface_id_;

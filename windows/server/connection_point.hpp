@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "quillfern/platform/win32/windows_api.hpp"
+#include "windows/server/query.hpp"
 
 namespace quillfern::server {
 
@@ -19,9 +20,12 @@ class ConnectionPoint final : public IConnectionPoint {
   ConnectionPoint(const ConnectionPoint&) = delete;
   ConnectionPoint& operator=(const ConnectionPoint&) = delete;
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override;
-  ULONG STDMETHODCALLTYPE Release() override;
+  // The point is part of its control and counts the control's references.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    return query_one(static_cast<IConnectionPoint*>(this), IID_IConnectionPoint, riid, object);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return owner_->AddRef(); }
+  ULONG STDMETHODCALLTYPE Release() override { return owner_->Release(); }
   HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* interface_id) override;
   HRESULT STDMETHODCALLTYPE GetConnectionPointContainer(IConnectionPointContainer** container) override;
   HRESULT STDMETHODCALLTYPE Advise(IUnknown* sink, DWORD* cookie) override;

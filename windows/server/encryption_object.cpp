@@ -50,7 +50,7 @@ HRESULT run_row(Encryption& control, const Operation& operation, std::span<VARIA
     const VARIANT* v = args[i];
     while (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal != nullptr) v = v->pvarVal;
     if (v->vt == VT_ERROR && v->scode == DISP_E_PARAMNOTFOUND) return DISP_E_PARAMNOTOPTIONAL;
-    auto value = from_automation(*args[i]);
+    auto value = operation.parameters[i].file ? file_name_from_automation(*args[i]) : from_automation(*args[i]);
     if (!value) {
       bad = i;
       return DISP_E_TYPEMISMATCH;
@@ -223,58 +223,25 @@ HRESULT EncryptionObject::through_table(Arguments... arguments) noexcept {
   return FAILED(reported) ? reported : outcome;
 }
 
-HRESULT EncryptionObject::get_Enabled(VARIANT_BOOL* Enabled) {
-  return through_table<member<bool() const noexcept>(&Encryption::Enabled)>(Enabled);
-}
-HRESULT EncryptionObject::put_Enabled(VARIANT_BOOL Enabled) {
-  return through_table<member<void(bool)>(&Encryption::Enabled)>(Enabled);
-}
+// Each method of _Encryption is its row of the table of operations, one line each.
+HRESULT EncryptionObject::get_Enabled(VARIANT_BOOL* Enabled) { return through_table<member<bool() const noexcept>(&Encryption::Enabled)>(Enabled); }
+HRESULT EncryptionObject::put_Enabled(VARIANT_BOOL Enabled) { return through_table<member<void(bool)>(&Encryption::Enabled)>(Enabled); }
 HRESULT EncryptionObject::About() { return through_table<&Encryption::About>(); }
-HRESULT EncryptionObject::EncryptPassword(unsigned char* Number, BSTR* DecryptedPassword, BSTR* OutPut) {
-  return through_table<&Encryption::EncryptPassword>(Number, DecryptedPassword, OutPut);
-}
-HRESULT EncryptionObject::DecryptPassword(unsigned char* Number, BSTR* EncryptedPassword, BSTR* OutPut) {
-  return through_table<&Encryption::DecryptPassword>(Number, EncryptedPassword, OutPut);
-}
-HRESULT EncryptionObject::convert(BSTR* InPutString, BSTR* OutPut) {
-  return through_table<&Encryption::convert>(InPutString, OutPut);
-}
-HRESULT EncryptionObject::DeConvert(BSTR* InPutString, BSTR* OutPut) {
-  return through_table<&Encryption::DeConvert>(InPutString, OutPut);
-}
-HRESULT EncryptionObject::EasyCryptEnCode(BSTR* InPutString, BSTR* OutPut) {
-  return through_table<&Encryption::EasyCryptEnCode>(InPutString, OutPut);
-}
-HRESULT EncryptionObject::EasyCryptDeCode(BSTR* InPutString, BSTR* OutPut) {
-  return through_table<&Encryption::EasyCryptDeCode>(InPutString, OutPut);
-}
-HRESULT EncryptionObject::EncodeDecodeFile(BSTR* InputFile, BSTR* OutputFile, BSTR* Password) {
-  return through_table<&Encryption::EncodeDecodeFile>(InputFile, OutputFile, Password);
-}
-HRESULT EncryptionObject::PowerEncryption(BSTR* InPutString, BSTR* result) {
-  return through_table<&Encryption::PowerEncryption>(InPutString, result);
-}
-HRESULT EncryptionObject::FastBlowFish(BSTR* InPutString, BSTR* OutPut, BSTR* Password) {
-  return through_table<&Encryption::FastBlowFish>(InPutString, OutPut, Password);
-}
-HRESULT EncryptionObject::SeedEncryption(BSTR* InPutString, BSTR* SeedPassword, BSTR* result) {
-  return through_table<&Encryption::SeedEncryption>(InPutString, SeedPassword, result);
-}
-HRESULT EncryptionObject::TextBoxCrypt(BSTR* InPutText, BSTR* Password, VARIANT* result) {
-  return through_table<&Encryption::TextBoxCrypt>(InPutText, Password, result);
-}
-HRESULT EncryptionObject::TextBoxDeCrypt(BSTR* InPutText, BSTR* Password, VARIANT* result) {
-  return through_table<&Encryption::TextBoxDeCrypt>(InPutText, Password, result);
-}
-HRESULT EncryptionObject::DeCipherText(BSTR* CipherString, BSTR* Password, BSTR* result) {
-  return through_table<&Encryption::DeCipherText>(CipherString, Password, result);
-}
-HRESULT EncryptionObject::EnCipherText(BSTR* CipherInString, BSTR* Password, BSTR* result) {
-  return through_table<&Encryption::EnCipherText>(CipherInString, Password, result);
-}
-HRESULT EncryptionObject::WipeFileClean(BSTR* FileName) {
-  return through_table<&Encryption::WipeFileClean>(FileName);
-}
+HRESULT EncryptionObject::EncryptPassword(unsigned char* Number, BSTR* DecryptedPassword, BSTR* OutPut) { return through_table<&Encryption::EncryptPassword>(Number, DecryptedPassword, OutPut); }
+HRESULT EncryptionObject::DecryptPassword(unsigned char* Number, BSTR* EncryptedPassword, BSTR* OutPut) { return through_table<&Encryption::DecryptPassword>(Number, EncryptedPassword, OutPut); }
+HRESULT EncryptionObject::convert(BSTR* InPutString, BSTR* OutPut) { return through_table<&Encryption::convert>(InPutString, OutPut); }
+HRESULT EncryptionObject::DeConvert(BSTR* InPutString, BSTR* OutPut) { return through_table<&Encryption::DeConvert>(InPutString, OutPut); }
+HRESULT EncryptionObject::EasyCryptEnCode(BSTR* InPutString, BSTR* OutPut) { return through_table<&Encryption::EasyCryptEnCode>(InPutString, OutPut); }
+HRESULT EncryptionObject::EasyCryptDeCode(BSTR* InPutString, BSTR* OutPut) { return through_table<&Encryption::EasyCryptDeCode>(InPutString, OutPut); }
+HRESULT EncryptionObject::EncodeDecodeFile(BSTR* InputFile, BSTR* OutputFile, BSTR* Password) { return through_table<&Encryption::EncodeDecodeFile>(InputFile, OutputFile, Password); }
+HRESULT EncryptionObject::PowerEncryption(BSTR* InPutString, BSTR* result) { return through_table<&Encryption::PowerEncryption>(InPutString, result); }
+HRESULT EncryptionObject::FastBlowFish(BSTR* InPutString, BSTR* OutPut, BSTR* Password) { return through_table<&Encryption::FastBlowFish>(InPutString, OutPut, Password); }
+HRESULT EncryptionObject::SeedEncryption(BSTR* InPutString, BSTR* SeedPassword, BSTR* result) { return through_table<&Encryption::SeedEncryption>(InPutString, SeedPassword, result); }
+HRESULT EncryptionObject::TextBoxCrypt(BSTR* InPutText, BSTR* Password, VARIANT* result) { return through_table<&Encryption::TextBoxCrypt>(InPutText, Password, result); }
+HRESULT EncryptionObject::TextBoxDeCrypt(BSTR* InPutText, BSTR* Password, VARIANT* result) { return through_table<&Encryption::TextBoxDeCrypt>(InPutText, Password, result); }
+HRESULT EncryptionObject::DeCipherText(BSTR* CipherString, BSTR* Password, BSTR* result) { return through_table<&Encryption::DeCipherText>(CipherString, Password, result); }
+HRESULT EncryptionObject::EnCipherText(BSTR* CipherInString, BSTR* Password, BSTR* result) { return through_table<&Encryption::EnCipherText>(CipherInString, Password, result); }
+HRESULT EncryptionObject::WipeFileClean(BSTR* FileName) { return through_table<&Encryption::WipeFileClean>(FileName); }
 
 // ---- IDispatch --------------------------------------------------------------
 

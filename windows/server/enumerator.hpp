@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "quillfern/platform/win32/windows_api.hpp"
+#include "windows/server/query.hpp"
 
 namespace quillfern::server {
 
@@ -26,14 +27,7 @@ class Enumerator final : public Interface {
   Enumerator& operator=(const Enumerator&) = delete;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == iid_) {
-      *object = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
+    return query_one(static_cast<Interface*>(this), iid_, riid, object);
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
   ULONG STDMETHODCALLTYPE Release() override {

@@ -1,5 +1,6 @@
 #include "windows/tests/cases.hpp"
 
+#include <iomanip>
 #include <sstream>
 #include <stdexcept>
 
@@ -73,14 +74,10 @@ const Operation& operation_of(const Case& c) {
 }
 
 std::string to_hex(const std::string& codes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string hex;
-  for (char ch : codes) {
-    const auto code = static_cast<unsigned char>(ch);
-    hex += digits[code >> 4];
-    hex += digits[code & 15];
-  }
-  return hex;
+  std::ostringstream hex;
+  hex << std::hex << std::uppercase << std::setfill('0');
+  for (const char code : codes) hex << std::setw(2) << unsigned{static_cast<unsigned char>(code)};
+  return hex.str();
 }
 
 std::string from_hex(const std::string& hex) {

@@ -4,6 +4,7 @@
 //   quillfern_client typelib DLL                      the type library against the library's tables
 //   quillfern_client registered DLL                   the keys DllRegisterServer wrote
 //   quillfern_client object DLL                       persistence, events, drawing, errors, dispatch
+//   quillfern_client user DLL                         the keys DllInstall wrote for the user lead to the control
 //   quillfern_client unregistered                     no key of the server is left
 //   quillfern_client display                          in-place activation and the About window (needs a display)
 //
@@ -13,6 +14,7 @@
 // a user.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <fstream>
 #include <iterator>
@@ -719,6 +721,54 @@ int check_registered(const std::wstring& dll) {
   return 0;
 }
 
+// What the user's keys (HKEY_CURRENT_USER\Software\Classes) lead to: the
+// ProgID to the class, the class to the DLL, and that DLL's class object
+// to a control whose convert works. Component-object creation looks there
+// by itself on Windows; Wine's classes root does not read the user's keys,
+// so this follows them as the system would.
+int check_user_registration(const std::wstring& dll) {
+  auto user_value = [](const std::wstring& key) -> std::optional<std::wstring> {
+    wchar_t buffer[1024] = {};
+    DWORD size = sizeof buffer - sizeof(wchar_t);
+    const std::wstring path = L"Software\\Classes\\" + key;
+    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+        ERROR_SUCCESS) {
+      return std::nullopt;
+    }
+    return std::wstring(buffer);
+  };
+  const std::wstring clsid = widen(identity::class_guid);
+  check(user_value(L"quillfern.Encryption\\CLSID") == clsid, "the user's ProgID names the class");
+  const auto server = user_value(L"CLSID\\" + clsid + L"\\InprocServer32");
+  check(server && _wcsicmp(server->c_str(), dll.c_str()) == 0, "the user's InprocServer32 names the DLL");
+  if (!server) return 1;
+  HMODULE module = LoadLibraryW(server->c_str());
+  check(module != nullptr, "the DLL the user's keys name loads");
+  if (module == nullptr) return 1;
+  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  GetClassObject get = nullptr;
+  const FARPROC found = GetProcAddress(module, "DllGetClassObject");
+  std::memcpy(&get, &found, sizeof get);
+  IClassFactory* factory = nullptr;
+  check(get != nullptr && SUCCEEDED(get(CLSID_Encryption, IID_IClassFactory, reinterpret_cast<void**>(&factory))),
+        "its class object");
+  _Encryption* control = nullptr;
+  if (factory != nullptr) {
+    check(SUCCEEDED(factory->CreateInstance(nullptr, IID__Encryption, reinterpret_cast<void**>(&control))),
+          "the control is created");
+    factory->Release();
+  }
+  if (control != nullptr) {
+    BSTR in = SysAllocString(L"abc");
+    BSTR out = nullptr;
+    check(SUCCEEDED(control->convert(&in, &out)) && of_bstr(out) == L"616263", "convert \"abc\" gives 616263");
+    SysFreeString(in);
+    SysFreeString(out);
+    control->Release();
+  }
+  return 0;
+}
+
 int check_unregistered() {
   for (const std::wstring& key : server_keys()) check(!key_exists(key), "no key " + narrow(key));
   IUnknown* object = nullptr;
@@ -778,7 +828,7 @@ int check_about() {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
-    std::printf("usage: quillfern_client cases|typelib|registered|object|unregistered|display ...\n");
+    std::printf("usage: quillfern_client cases|typelib|registered|user|object|unregistered|display ...\n");
     return 2;
   }
   CoInitialize(nullptr);
@@ -795,13 +845,15 @@ int wmain(int argc, wchar_t** argv) {
       check_registered(arg);
     } else if (mode == L"object") {
       check_object(arg);
+    } else if (mode == L"user") {
+      check_user_registration(arg);
     } else if (mode == L"unregistered") {
       check_unregistered();
     } else if (mode == L"display") {
       check_embedding();
       check_about();
     } else {
-      std::printf("usage: quillfern_client cases|typelib|registered|object|unregistered|display ...\n");
+      std::printf("usage: quillfern_client cases|typelib|registered|user|object|unregistered|display ...\n");
       return 2;
     }
   } catch (const std::exception& error) {

@@ -94,6 +94,12 @@ Interface* query(IUnknown* object, REFIID riid, const std::string& name) {
   return out;
 }
 
+// Releases each interface that is there, in order.
+template <typename... Interfaces>
+void release(Interfaces*... interfaces) {
+  ((interfaces != nullptr ? static_cast<void>(interfaces->Release()) : static_cast<void>(0)), ...);
+}
+
 _Encryption* create() {
   _Encryption* control = nullptr;
   CoCreateInstance(CLSID_Encryption, nullptr, CLSCTX_INPROC_SERVER, IID__Encryption,
@@ -180,10 +186,7 @@ void check_property_bags() {
     point->Unadvise(cookie);
     point->Release();
   }
-  if (points != nullptr) points->Release();
-  if (stream_persist != nullptr) stream_persist->Release();
-  persist->Release();
-  control->Release();
+  release(points, stream_persist, persist, control);
 }
 
 void check_streams() {
@@ -219,11 +222,7 @@ void check_streams() {
   check(SUCCEEDED(persist->GetSizeMax(&size)) && size.QuadPart >= 4 + text.size(), "GetSizeMax covers the stream");
   CLSID clsid{};
   check(SUCCEEDED(persist->GetClassID(&clsid)) && clsid == CLSID_Encryption, "GetClassID");
-  loader->Release();
-  loaded->Release();
-  stream->Release();
-  persist->Release();
-  control->Release();
+  release(loader, loaded, stream, persist, control);
 }
 
 void check_events() {
@@ -292,12 +291,7 @@ void check_events() {
     info->ReleaseTypeAttr(attr);
     info->Release();
   }
-  if (class_info != nullptr) class_info->Release();
-  point->Release();
-  ole_control->Release();
-  ole->Release();
-  points->Release();
-  control->Release();
+  release(class_info, point, ole_control, ole, points, control);
 }
 
 void check_face() {
@@ -350,10 +344,7 @@ void check_face() {
   HWND window = nullptr;
   check(in_place->GetWindow(&window) == E_FAIL, "no window before activation");
   check(SUCCEEDED(in_place->InPlaceDeactivate()), "deactivating an inactive control");
-  in_place->Release();
-  view->Release();
-  ole->Release();
-  control->Release();
+  release(in_place, view, ole, control);
 }
 
 void check_errors_and_dispatch() {
@@ -574,9 +565,7 @@ void check_embedding() {
         "deactivating destroys the face and tells the site");
   check(SUCCEEDED(ole->Close(OLECLOSE_NOSAVE)), "the control closes");
   ole->SetClientSite(nullptr);
-  in_place->Release();
-  ole->Release();
-  control->Release();
+  release(in_place, ole, control);
   DestroyWindow(container);
 }
 

@@ -137,11 +137,7 @@ File File::open_read(const std::string& path) {
 }
 
 File File::open_write(const std::string& path) {
-  File file(open_checked(path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK, FileAccess::read), path);
-  if (const FileKind kind = file.info().kind; kind != FileKind::regular) {
-    raise_file_error(kind == FileKind::directory ? EISDIR : not_a_regular_file, FileAccess::write, path);
-  }
-  return file;
+  return regular_file(File(open_checked(path, O_WRONLY | O_NOFOLLOW | O_NONBLOCK, FileAccess::read), path), path);
 }
 
 File File::open_write_existing(const std::string& path) {
@@ -360,31 +356,6 @@ void look(int fd, struct stat& st, const std::string& path) {
 }
 
 }  // namespace
-
-HeldFile::HeldFile(HeldFile&& other) noexcept
-    : folder_(std::exchange(other.folder_, -1)),
-      file_(std::exchange(other.file_, -1)),
-      path_(std::move(other.path_)),
-      name_(std::move(other.name_)),
-      info_(other.info_),
-      owner_(other.owner_),
-      saved_mode_(other.saved_mode_),
-      mode_changed_(std::exchange(other.mode_changed_, false)) {}
-
-HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
-  if (this != &other) {
-    HeldFile gone(std::move(*this));
-    folder_ = std::exchange(other.folder_, -1);
-    file_ = std::exchange(other.file_, -1);
-    path_ = std::move(other.path_);
-    name_ = std::move(other.name_);
-    info_ = other.info_;
-    owner_ = other.owner_;
-    saved_mode_ = other.saved_mode_;
-    mode_changed_ = std::exchange(other.mode_changed_, false);
-  }
-  return *this;
-}
 
 HeldFile::~HeldFile() {
   if (mode_changed_) {

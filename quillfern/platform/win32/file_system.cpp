@@ -3,7 +3,9 @@
 // POSIX systems), the system's calls for what the runtime lacks (renaming
 // over a file, attributes, file identity), and their failures
 // mapped onto the runtime's error numbers and from there, in the one shared
-// place, onto the platform's error numbers.
+// place, onto the platform's error numbers. Paths are UTF-8 here and reach
+// the system as UTF-16, through its wide functions only, so that a name
+// outside the ANSI code page opens the file it names.
 #include "quillfern/platform/file_system.hpp"
 #include "quillfern/platform/system_calls.hpp"
 
@@ -54,6 +56,29 @@ int errno_of(DWORD error) noexcept {
   }
 }
 
+// The UTF-16 name of a UTF-8 path; a path that is not UTF-8 is no name at
+// all (error 52). The empty path stays empty, which the system refuses.
+bool wide_name(const std::string& path, std::wstring& out) noexcept {
+  out.clear();
+  if (path.empty()) return true;
+  if (path.size() > INT_MAX || path.find('\0') != std::string::npos) return false;
+  const int length = static_cast<int>(path.size());
+  const int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), length, nullptr, 0);
+  if (size <= 0) return false;
+  try {
+    out.resize(static_cast<std::size_t>(size));
+  } catch (...) {
+    return false;
+  }
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.data(), length, out.data(), size) == size;
+}
+
+std::wstring wide(const std::string& path, FileAccess access) {
+  std::wstring name;
+  if (!wide_name(path, name)) raise_file_error(EINVAL, access, path);
+  return name;
+}
+
 HANDLE system_handle(int fd) noexcept { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 
 // Volume and file index: what identifies a file whatever its name.
@@ -67,7 +92,8 @@ void identify(HANDLE handle, FileInfo& info) noexcept {
 }
 
 int open_checked(const std::string& path, int flags, FileAccess access) {
-  const int fd = hook_fails(SystemCall::open) ? -1 : _open(path.c_str(), flags | _O_BINARY | _O_NOINHERIT);
+  const std::wstring name = wide(path, access);
+  const int fd = hook_fails(SystemCall::open) ? -1 : _wopen(name.c_str(), flags | _O_BINARY | _O_NOINHERIT);
   if (fd < 0) raise_file_error(errno, access, path);
   return fd;
 }
@@ -90,7 +116,9 @@ constexpr unsigned chunk = 1u << 30;
 }  // namespace
 
 bool is_directory(const std::string& path) noexcept {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  std::wstring name;
+  if (!wide_name(path, name)) return false;
+  const DWORD attributes = GetFileAttributesW(name.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -100,7 +128,8 @@ FileInfo file_info(const std::string& path, bool follow_links) {
     if (errno == ENOENT) return {};
     raise_file_error(errno, FileAccess::read, path);
   }
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+  const std::wstring name = wide(path, FileAccess::read);
+  if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data)) {
     const int error = errno_of(GetLastError());
     if (error == ENOENT) return {};
     raise_file_error(error, FileAccess::read, path);
@@ -117,7 +146,7 @@ FileInfo file_info(const std::string& path, bool follow_links) {
   }
   info.size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
   info.permissions = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
-  HANDLE handle = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  HANDLE handle = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   identify(handle, info);
   if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
@@ -151,11 +180,7 @@ File File::open_read(const std::string& path) {
 File File::open_write(const std::string& path) {
   if (file_info(path, false).kind == FileKind::symlink) raise_file_error(not_a_regular_file, FileAccess::write, path);
   if (is_directory(path)) raise_file_error(EISDIR, FileAccess::write, path);
-  File file(open_checked(path, _O_WRONLY, FileAccess::read), path);
-  if (const FileKind kind = file.info().kind; kind != FileKind::regular) {
-    raise_file_error(kind == FileKind::directory ? EISDIR : not_a_regular_file, FileAccess::write, path);
-  }
-  return file;
+  return regular_file(File(open_checked(path, _O_WRONLY, FileAccess::read), path), path);
 }
 
 File File::open_write_existing(const std::string& path) {
@@ -172,10 +197,11 @@ File File::create_beside(const std::string& path, std::string& temp_path) {
     std::snprintf(suffix, sizeof suffix, ".%05x%03x", static_cast<unsigned>(GetCurrentProcessId() & 0xFFFFFu),
                   static_cast<unsigned>((counter++ + GetTickCount()) & 0xFFFu));
     std::string name = stem + suffix;
+    const std::wstring wide_temp = wide(name, FileAccess::create);
     const int fd = hook_fails(SystemCall::create)
                        ? -1
-                       : _open(name.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                               _S_IREAD | _S_IWRITE);
+                       : _wopen(wide_temp.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                                _S_IREAD | _S_IWRITE);
     if (fd >= 0) {
       temp_path = name;
       return File(fd, name);
@@ -256,7 +282,8 @@ void File::sync() {
 void File::set_permissions(std::uint32_t permissions) {
   // Windows keeps one permission bit: read-only.
   const int mode = (permissions & 0200) != 0 ? (_S_IREAD | _S_IWRITE) : _S_IREAD;
-  if (hook_fails(SystemCall::chmod) || _chmod(path_.c_str(), mode) != 0) raise_file_error(errno, FileAccess::write, path_);
+  const std::wstring name = wide(path_, FileAccess::write);
+  if (hook_fails(SystemCall::chmod) || _wchmod(name.c_str(), mode) != 0) raise_file_error(errno, FileAccess::write, path_);
 }
 
 // Windows files have no owner and group that this layer keeps.
@@ -272,40 +299,28 @@ void File::close() {
 
 void rename_file(const std::string& from, const std::string& to) {
   if (hook_fails(SystemCall::rename)) raise_file_error(errno, FileAccess::remove, to);
-  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  const std::wstring source = wide(from, FileAccess::remove), target = wide(to, FileAccess::remove);
+  if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     raise_file_error(errno_of(GetLastError()), FileAccess::remove, to);
   }
 }
 
 void remove_file(const std::string& path) {
-  if (hook_fails(SystemCall::remove) || _unlink(path.c_str()) != 0) raise_file_error(errno, FileAccess::remove, path);
+  const std::wstring name = wide(path, FileAccess::remove);
+  if (hook_fails(SystemCall::remove) || _wunlink(name.c_str()) != 0) raise_file_error(errno, FileAccess::remove, path);
 }
 
 void remove_file_quietly(const std::string& path) noexcept {
-  if (!hook_fails(SystemCall::remove)) _unlink(path.c_str());
+  std::wstring name;
+  if (wide_name(path, name) && !hook_fails(SystemCall::remove)) _wunlink(name.c_str());
 }
 
-// Windows holds no file by a descriptor here: the name is looked at again
-// before each step and must still name the file first looked at.
-HeldFile::HeldFile(HeldFile&& other) noexcept
-    : path_(std::move(other.path_)),
-      info_(other.info_),
-      saved_mode_(other.saved_mode_),
-      mode_changed_(std::exchange(other.mode_changed_, false)) {}
-
-HeldFile& HeldFile::operator=(HeldFile&& other) noexcept {
-  if (this != &other) {
-    HeldFile gone(std::move(*this));
-    path_ = std::move(other.path_);
-    info_ = other.info_;
-    saved_mode_ = other.saved_mode_;
-    mode_changed_ = std::exchange(other.mode_changed_, false);
-  }
-  return *this;
-}
-
+// Windows holds no file by a descriptor here (folder_ and file_ stay -1):
+// the name is looked at again before each step and must still name the
+// file first looked at.
 HeldFile::~HeldFile() {
-  if (mode_changed_) SetFileAttributesA(path_.c_str(), saved_mode_);
+  std::wstring name;
+  if (mode_changed_ && wide_name(path_, name)) SetFileAttributesW(name.c_str(), saved_mode_);
 }
 
 HeldFile HeldFile::hold(const std::string& path) {
@@ -326,13 +341,13 @@ void HeldFile::check_removable() const {}
 int HeldFile::reopen(int) const { return -1; }
 
 void HeldFile::set_mode(std::uint32_t attributes) const {
-  if (!SetFileAttributesA(path_.c_str(), attributes)) {
+  if (!SetFileAttributesW(wide(path_, FileAccess::write).c_str(), attributes)) {
     raise_file_error(errno_of(GetLastError()), FileAccess::write, path_);
   }
 }
 
 File HeldFile::open_write() {
-  const DWORD attributes = GetFileAttributesA(path_.c_str());
+  const DWORD attributes = GetFileAttributesW(wide(path_, FileAccess::read).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) raise_file_error(errno_of(GetLastError()), FileAccess::read, path_);
   if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
     set_mode(attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));

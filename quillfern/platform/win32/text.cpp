@@ -18,6 +18,17 @@ std::string to_codes(const wchar_t* text, std::size_t length) {
 
 std::string to_codes(BSTR text) { return to_codes(text, SysStringLen(text)); }
 
+std::optional<std::string> to_utf8(const wchar_t* text, std::size_t length) {
+  if (text == nullptr || length == 0) return std::string();
+  if (length > INT_MAX / 4) throw std::bad_alloc();
+  const int wide_length = static_cast<int>(length);
+  const int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, wide_length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return std::nullopt;
+  std::string name(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, wide_length, name.data(), size, nullptr, nullptr);
+  return name;
+}
+
 std::wstring to_wide(std::string_view codes) {
   if (codes.empty()) return {};
   if (codes.size() > INT_MAX) throw std::bad_alloc();

@@ -4,6 +4,7 @@
 // character, as the system's own conversion gives it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,11 @@ namespace quillfern::win32 {
 // The codes of a UTF-16 text; a null BSTR is the empty text.
 [[nodiscard]] std::string to_codes(const wchar_t* text, std::size_t length);
 [[nodiscard]] std::string to_codes(BSTR text);
+
+// A file name as the file system layer takes it: the UTF-8 form of a
+// UTF-16 name, with every character kept (none when the name is not
+// well-formed UTF-16: a lone surrogate). Throws std::bad_alloc.
+[[nodiscard]] std::optional<std::string> to_utf8(const wchar_t* text, std::size_t length);
 
 // The UTF-16 text of codes. Throws std::bad_alloc when no string can be had.
 [[nodiscard]] std::wstring to_wide(std::string_view codes);
