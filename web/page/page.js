@@ -25,20 +25,21 @@
     { label: "A cipher text that carries its password", ops: ["DeCipherText", "EnCipherText"] },
     { label: "Other", ops: ["PowerEncryption"] },
   ];
+  // What each operation does with what you have, and what it needs.
   const describe = {
-    DecryptPassword: "restore it (DecryptPassword): its key number 0 to 10; Identify finds it",
-    EncryptPassword: "make one (EncryptPassword)",
-    DeConvert: "restore it (DeConvert)",
-    convert: "make one (convert)",
-    EasyCryptDeCode: "restore it (EasyCryptEnCode undone: EasyCryptDeCode)",
-    EasyCryptEnCode: "make one (EasyCryptEnCode)",
-    SeedEncryption: "restore or make one (SeedEncryption, its own inverse): the seed",
-    FastBlowFish: "restore or make one (FastBlowFish, both ways): the password",
-    TextBoxDeCrypt: "restore it (TextBoxDeCrypt): the password",
-    TextBoxCrypt: "make one (TextBoxCrypt)",
-    DeCipherText: "restore it (DeCipherText): the password; Identify reads it out of the text",
-    EnCipherText: "make one (EnCipherText)",
-    PowerEncryption: "one-way scrambling (PowerEncryption): cannot be undone",
+    DecryptPassword: ["restore it", "its key number N, 0 to 10 (Identify finds it)"],
+    EncryptPassword: ["make one", "a key number N, 0 to 10"],
+    DeConvert: ["restore it", "nothing"],
+    convert: ["make one", "nothing"],
+    EasyCryptDeCode: ["restore it", "nothing"],
+    EasyCryptEnCode: ["make one", "nothing"],
+    SeedEncryption: ["restore or make one, the same both ways", "the seed, at least as long as the text"],
+    FastBlowFish: ["restore or make one, the same both ways", "the password"],
+    TextBoxDeCrypt: ["restore it", "the password"],
+    TextBoxCrypt: ["make one", "the password"],
+    DeCipherText: ["restore it", "the password (Identify reads it out of the text)"],
+    EnCipherText: ["make one", "the password"],
+    PowerEncryption: ["scramble one way: it cannot be undone", "nothing"],
   };
   // Operations the page does not offer as texts: the file cipher has its
   // own panel, and the page has no window system and no files to wipe.
@@ -142,8 +143,8 @@
       const title = codesToText(message.title);
       const text = codesToText(message.text);
       const known = distinct.find((m) => m.title === title && m.text === text && m.style === message.style);
-      if (known) known.count++;
-      else distinct.push({ title, text, style: message.style, count: 1 });
+      if (known) known.count += message.count;
+      else distinct.push({ title, text, style: message.style, count: message.count });
     }
     for (const box of distinct) await showBox(box);
   }
@@ -201,7 +202,7 @@
         placed.add(name);
         const option = document.createElement("option");
         option.value = name;
-        option.textContent = `${group.label}: ${describe[name] || name}`;
+        option.textContent = describe[name] ? `${name}: ${describe[name][0]}` : name;
         optgroup.appendChild(option);
       }
       if (optgroup.children.length > 0) select.appendChild(optgroup);
@@ -264,7 +265,10 @@
     const keys = $("keys");
     keys.replaceChildren();
     for (const parameter of rolesOf(op).keys) keys.appendChild(keyField(parameter));
-    $("operation-help").textContent = `${op.name}(${op.parameters.map((p) => p.name).join(", ")})`;
+    const group = groups.find((g) => g.ops.includes(op.name));
+    const need = describe[op.name] ? ` What you need: ${describe[op.name][1]}.` : "";
+    $("operation-help").textContent =
+      `${group.label}: ${op.name}(${op.parameters.map((p) => p.name).join(", ")}).${need}`;
   }
 
   // The value of a key field for the module: a number as written, or codes.
@@ -379,28 +383,58 @@
     showResult(failures.length > 0 ? [`${failures.length} of ${lines.length} records failed; each gives an empty line.`] : []);
   }
 
-  // The result in the chosen view: a string, and the bytes to download.
-  function resultView() {
+  // The result in the chosen view, as a string; with `limit`, only about
+  // its first `limit` characters (the shown part of a long result).
+  function resultText(limit = Infinity) {
     const view = $("result-view").value;
-    if (result.single) {
-      const text = encode(result.single, view);
-      return { text, bytes: view === "text" ? result.single : utf8Encoder.encode(text) };
+    // How many codes make `limit` characters in the view.
+    const codesFor = (n) => (view === "hex" ? Math.ceil(n / 2) : view === "base64" ? Math.ceil(n / 4) * 3 : n);
+    if (result.single) return encode(result.single.subarray(0, codesFor(limit)), view);
+    const lines = [];
+    let length = 0;
+    for (const codes of result.records) {
+      if (length > limit) break;
+      const line = codes === null ? "" : encode(codes.subarray(0, codesFor(limit)), view);
+      lines.push(line);
+      length += line.length + 1;
     }
-    const lines = result.records.map((codes) => (codes === null ? "" : encode(codes, view)));
-    const text = lines.join("\n") + (lines.length > 0 ? "\n" : "");
-    if (view !== "text") return { text, bytes: utf8Encoder.encode(text) };
-    const parts = [];
-    for (const codes of result.records) parts.push(...(codes || []), 10);
-    return { text, bytes: new Uint8Array(parts) };
+    return lines.length > 0 ? lines.join("\n") + "\n" : "";
+  }
+
+  // The length of the whole result in the chosen view.
+  function resultLength() {
+    const view = $("result-view").value;
+    const lengthOf = (n) => (view === "hex" ? 2 * n : view === "base64" ? Math.ceil(n / 3) * 4 : n);
+    if (result.single) return view === "text" ? null : lengthOf(result.single.length);
+    return null;
+  }
+
+  // The bytes a download gives: the codes themselves in the text view,
+  // the view's characters otherwise; records one per line.
+  function resultBytes() {
+    const view = $("result-view").value;
+    if (view !== "text") return utf8Encoder.encode(resultText());
+    if (result.single) return result.single;
+    const size = result.records.reduce((sum, codes) => sum + (codes ? codes.length : 0) + 1, 0);
+    const bytes = new Uint8Array(size);
+    let at = 0;
+    for (const codes of result.records) {
+      if (codes) bytes.set(codes, at);
+      at += (codes ? codes.length : 0) + 1;
+      bytes[at - 1] = 10;
+    }
+    return bytes;
   }
 
   function showResult(notes) {
-    const view = resultView();
-    const shown = view.text.length > shownLimit ? view.text.slice(0, shownLimit) : view.text;
-    $("result").value = shown;
+    const shown = resultText(shownLimit);
+    const whole = result.single ? result.single.length : result.records.length;
+    const cut = shown.length > shownLimit || (result.single && resultLength() !== null && resultLength() > shown.length) ||
+      (result.single && $("result-view").value === "text" && result.single.length > shownLimit);
+    $("result").value = shown.length > shownLimit ? shown.slice(0, shownLimit) : shown;
     const info = [...notes];
-    if (shown.length < view.text.length) {
-      info.push(`Showing the first ${shownLimit.toLocaleString("en")} of ${view.text.length.toLocaleString("en")} characters; Copy and Download take all.`);
+    if (cut) {
+      info.push(`Showing the beginning of a long result (${whole.toLocaleString("en")} ${result.single ? "codes" : "records"}); Copy and Download take all of it.`);
     }
     $("result-info").textContent = info.join(" ");
     $("result-area").hidden = false;
@@ -418,7 +452,7 @@
   }
 
   async function copyResult() {
-    const text = resultView().text;
+    const text = resultText();
     try {
       await navigator.clipboard.writeText(text);
     } catch (e) {
@@ -455,7 +489,8 @@
 
   function tooLarge(file) {
     const mib = (file.size / (1024 * 1024)).toFixed(1);
-    return `${file.name} has ${mib} MiB: the page works on files of up to 64 MiB, in memory. The quillfern command takes files of any size.`;
+    return `${file.name} has ${file.size.toLocaleString("en")} bytes (${mib} MiB): the page works on files of up to 64 MiB ` +
+      `(${fileLimit.toLocaleString("en")} bytes), in memory. The quillfern command takes files of any size.`;
   }
 
   function chooseFile(file) {
@@ -567,6 +602,13 @@
     return bytes;
   }
 
+  // Counts the runs that are over, boxes dismissed and result shown.
+  function finished(run) {
+    return run.finally(() => {
+      document.body.dataset.runs = String(Number(document.body.dataset.runs || "0") + 1);
+    });
+  }
+
   function reportFailure(id) {
     return (e) => showError(id, `The page failed: ${e && e.message ? e.message : e}`);
   }
@@ -583,12 +625,12 @@
       control.setCodePage(codePage());
       if (result) showResult([]);
     });
-    $("run").addEventListener("click", () => runTexts().catch(reportFailure("error")));
+    $("run").addEventListener("click", () => finished(runTexts().catch(reportFailure("error"))));
     $("result-view").addEventListener("change", () => showResult([]));
     $("copy").addEventListener("click", () => copyResult().catch(reportFailure("error")));
     $("download").addEventListener("click", () => {
       const view = $("result-view").value;
-      download(resultView().bytes, view === "text" ? "result.bin" : `result.${view === "hex" ? "hex" : "b64"}.txt`);
+      download(resultBytes(), view === "text" ? "result.bin" : `result.${view === "hex" ? "hex" : "b64"}.txt`);
     });
     $("input").addEventListener("input", () => {
       inputCodes = null;
@@ -602,7 +644,7 @@
       if (event.target.files.length > 0) chooseFile(event.target.files[0]);
     });
     dropTarget($("file-drop"), chooseFile);
-    $("file-run").addEventListener("click", () => runFile().catch(reportFailure("file-error")));
+    $("file-run").addEventListener("click", () => finished(runFile().catch(reportFailure("file-error"))));
     $("file-download").addEventListener("click", () => {
       if (fileResult) download(fileResult.bytes, fileResult.name);
     });

@@ -151,14 +151,29 @@ val parameter_of(const Parameter& parameter) {
   return out;
 }
 
-// Keeps the boxes of one call.
+// A box of a call, and how many times the call showed it.
+struct HeldMessage {
+  platform::Message message;
+  std::size_t count = 0;
+};
+
+// Keeps the boxes of one call, each distinct box once with its count, in
+// the order they first came: FastBlowFish shows "ERROR Zero!" for every
+// zero result, thousands of times on a long text, and the page shows a
+// box once with its count.
 class HeldMessageBox final : public platform::MessageBox {
  public:
-  std::vector<platform::Message> held;
+  std::vector<HeldMessage> held;
 
  protected:
   int present(const platform::Message& message) override {
-    held.push_back(message);
+    for (HeldMessage& known : held) {
+      if (known.message == message) {
+        ++known.count;
+        return platform::answer_ok;
+      }
+    }
+    held.push_back({message, 1});
     return platform::answer_ok;
   }
 };
@@ -209,7 +224,8 @@ class Control {
   // result, outputs, files, messages}: error null or {number,
   // description, detail}; outputs the written parameters by name; files
   // the content after the call of each parameter that names a file (null
-  // for none); messages the boxes shown, {text, style, title}. On error
+  // for none); messages the boxes shown, {text, style, title, count}, each
+  // distinct box once with the number of times it was shown. On error
   // neither result nor outputs are given.
   val invoke(const std::string& name, const val& args) {
     val answer = val::object();
@@ -256,11 +272,12 @@ class Control {
     }
     clear_files();
     val messages = val::array();
-    for (const platform::Message& m : box_.held) {
+    for (const HeldMessage& held : box_.held) {
       val message = val::object();
-      message.set("text", array_of(m.text));
-      message.set("style", m.style);
-      message.set("title", array_of(m.title));
+      message.set("text", array_of(held.message.text));
+      message.set("style", held.message.style);
+      message.set("title", array_of(held.message.title));
+      message.set("count", static_cast<double>(held.count));
       messages.call<void>("push", message);
     }
     box_.held.clear();

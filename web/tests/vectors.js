@@ -132,12 +132,13 @@ function checkCase(quillfern, operation, testCase) {
     }
   }
   const shown = answer.messages.map((m) => text(m.text));
+  const times = (box) => answer.messages.filter((m) => text(m.text) === box).reduce((sum, m) => sum + m.count, 0);
   if (has("Box") && !shown.includes(text(testCase.codes.Box))) {
     problems.push(`Box: wanted "${text(testCase.codes.Box)}", shown ${JSON.stringify(shown)}`);
   }
   if (has("Zeros")) {
     const wanted = text(testCase.codes.Zeros).split(" ").filter((z) => z !== "").length;
-    const zeros = shown.filter((m) => m === "ERROR Zero!").length;
+    const zeros = times("ERROR Zero!");
     if (zeros !== wanted) problems.push(`Zeros: wanted ${wanted} boxes "ERROR Zero!", shown ${zeros}`);
   }
   control.delete();
