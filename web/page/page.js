@@ -209,6 +209,17 @@
     }
   }
 
+  // The ways a text can be written, offered by a select.
+  const formatNames = { text: "text", hex: "hexadecimal codes", base64: "base64" };
+  function fillFormats(select, formats) {
+    for (const value of formats) {
+      const option = document.createElement("option");
+      option.value = value;
+      option.textContent = formatNames[value];
+      select.appendChild(option);
+    }
+  }
+
   function keyField(parameter) {
     const row = document.createElement("div");
     row.className = "row";
@@ -237,12 +248,7 @@
     const format = document.createElement("select");
     format.id = `${id}-format`;
     format.setAttribute("aria-label", `The ${parameter.name} is`);
-    for (const [value, text] of [["text", "text"], ["hex", "hexadecimal codes"]]) {
-      const option = document.createElement("option");
-      option.value = value;
-      option.textContent = text;
-      format.appendChild(option);
-    }
+    fillFormats(format, ["text", "hex"]);
     wrap.append(input, format);
     if (input.type === "password") {
       const show = document.createElement("input");
@@ -618,6 +624,9 @@
     control = new quillfern.Control(codePage());
     operations = quillfern.operations();
     $("version").textContent = quillfern.version();
+    for (const select of document.querySelectorAll("select[data-formats]")) {
+      fillFormats(select, select.dataset.formats.split(" "));
+    }
     fillOperations();
     selectOperation();
     $("operation").addEventListener("change", selectOperation);

@@ -178,17 +178,6 @@ class HeldMessageBox final : public platform::MessageBox {
   }
 };
 
-// Wipes the texts that a call's variants held, passwords among them.
-struct WipedVariants {
-  std::vector<Variant> values;
-  WipedVariants() = default;
-  WipedVariants(const WipedVariants&) = delete;
-  WipedVariants& operator=(const WipedVariants&) = delete;
-  ~WipedVariants() {
-    for (Variant& value : values) wipe(value);
-  }
-};
-
 }  // namespace
 
 // The table of operations: one object per row, {name, dispid, kind,
