@@ -389,37 +389,37 @@
     showResult(failures.length > 0 ? [`${failures.length} of ${lines.length} records failed; each gives an empty line.`] : []);
   }
 
-  // The result in the chosen view, as a string; with `limit`, only about
-  // its first `limit` characters (the shown part of a long result).
+  // The result in the chosen view: {text, complete}; with `limit`, only
+  // about the first `limit` characters of it (the shown part of a long
+  // result), `complete` telling whether that is all.
   function resultText(limit = Infinity) {
     const view = $("result-view").value;
     // How many codes make `limit` characters in the view.
-    const codesFor = (n) => (view === "hex" ? Math.ceil(n / 2) : view === "base64" ? Math.ceil(n / 4) * 3 : n);
-    if (result.single) return encode(result.single.subarray(0, codesFor(limit)), view);
+    const codes = view === "hex" ? Math.ceil(limit / 2) : view === "base64" ? Math.ceil(limit / 4) * 3 : limit;
+    if (result.single) {
+      return { text: encode(result.single.subarray(0, codes), view), complete: codes >= result.single.length };
+    }
     const lines = [];
     let length = 0;
-    for (const codes of result.records) {
-      if (length > limit) break;
-      const line = codes === null ? "" : encode(codes.subarray(0, codesFor(limit)), view);
+    let complete = true;
+    for (const record of result.records) {
+      if (length > limit) {
+        complete = false;
+        break;
+      }
+      if (record !== null && record.length > codes) complete = false;
+      const line = record === null ? "" : encode(record.subarray(0, codes), view);
       lines.push(line);
       length += line.length + 1;
     }
-    return lines.length > 0 ? lines.join("\n") + "\n" : "";
-  }
-
-  // The length of the whole result in the chosen view.
-  function resultLength() {
-    const view = $("result-view").value;
-    const lengthOf = (n) => (view === "hex" ? 2 * n : view === "base64" ? Math.ceil(n / 3) * 4 : n);
-    if (result.single) return view === "text" ? null : lengthOf(result.single.length);
-    return null;
+    return { text: lines.length > 0 ? lines.join("\n") + "\n" : "", complete };
   }
 
   // The bytes a download gives: the codes themselves in the text view,
   // the view's characters otherwise; records one per line.
   function resultBytes() {
     const view = $("result-view").value;
-    if (view !== "text") return utf8Encoder.encode(resultText());
+    if (view !== "text") return utf8Encoder.encode(resultText().text);
     if (result.single) return result.single;
     const size = result.records.reduce((sum, codes) => sum + (codes ? codes.length : 0) + 1, 0);
     const bytes = new Uint8Array(size);
@@ -434,13 +434,11 @@
 
   function showResult(notes) {
     const shown = resultText(shownLimit);
-    const whole = result.single ? result.single.length : result.records.length;
-    const cut = shown.length > shownLimit || (result.single && resultLength() !== null && resultLength() > shown.length) ||
-      (result.single && $("result-view").value === "text" && result.single.length > shownLimit);
-    $("result").value = shown.length > shownLimit ? shown.slice(0, shownLimit) : shown;
+    $("result").value = shown.text;
     const info = [...notes];
-    if (cut) {
-      info.push(`Showing the beginning of a long result (${whole.toLocaleString("en")} ${result.single ? "codes" : "records"}); Copy and Download take all of it.`);
+    if (!shown.complete) {
+      const whole = result.single ? `${result.single.length.toLocaleString("en")} codes` : `${result.records.length.toLocaleString("en")} records`;
+      info.push(`Showing the beginning of a long result (${whole}); Copy and Download take all of it.`);
     }
     $("result-info").textContent = info.join(" ");
     $("result-area").hidden = false;
@@ -458,7 +456,7 @@
   }
 
   async function copyResult() {
-    const text = resultText();
+    const text = resultText().text;
     try {
       await navigator.clipboard.writeText(text);
     } catch (e) {

@@ -102,9 +102,11 @@ void write_file(const std::filesystem::path& path, const std::string& content) {
 val read_file(const std::filesystem::path& path) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return val::null();
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) return val::null();
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return val::null();
-  std::string content(static_cast<std::size_t>(std::filesystem::file_size(path, error)), '\0');
+  std::string content(static_cast<std::size_t>(size), '\0');
   const std::size_t read = std::fread(content.data(), 1, content.size(), file);
   std::fclose(file);
   content.resize(read);

@@ -188,6 +188,26 @@ test("the page", async (t) => {
     await page.selectOption("#input-format", "text");
   });
 
+  await t.test("a long input from a file and a long result, shown in part", async () => {
+    const long = seededBytes(1536 * 1024, 7);
+    fs.writeFileSync(path.join(scratch, "long.bin"), long);
+    await page.selectOption("#operation", "convert");
+    await page.selectOption("#input-format", "text");
+    await page.setInputFiles("#input-file", path.join(scratch, "long.bin"));
+    await page.waitForFunction(() => document.getElementById("input").placeholder.startsWith("long.bin"));
+    await run("#run");
+    assert.match(await page.textContent("#run-info"), /^convert: 1572864 codes in, 3145728 out/);
+    await page.selectOption("#result-view", "text");
+    assert.equal((await page.inputValue("#result")).length, 1024 * 1024);
+    assert.match(await page.textContent("#result-info"), /^Showing the beginning of a long result \(3,145,728 codes\)/);
+    const downloading = page.waitForEvent("download");
+    await page.click("#download");
+    const saved = path.join(scratch, "long.hex");
+    await (await downloading).saveAs(saved);
+    assert.equal(fs.readFileSync(saved, "latin1"), hex(long));
+    await page.fill("#input", "");
+  });
+
   await t.test("errors", async () => {
     await page.selectOption("#operation", "DecryptPassword");
     await page.fill("#key-Number", "11");
