@@ -469,6 +469,7 @@
   }
 
   function loadInputFile(file) {
+    showError("error", "");
     if (file.size > fileLimit) {
       showError("error", tooLarge(file));
       return;
@@ -477,7 +478,7 @@
       inputCodes = new Uint8Array(buffer);
       const textarea = $("input");
       if (inputCodes.length <= shownLimit) {
-        textarea.value = encode(inputCodes, $("input-format").value === "text" ? "text" : $("input-format").value);
+        textarea.value = encode(inputCodes, $("input-format").value);
         inputCodes = null;
       } else {
         textarea.value = "";
