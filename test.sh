@@ -4,6 +4,7 @@
 #   ./test.sh --sanitize   the same under AddressSanitizer and UBSan
 #   ./test.sh --thread     the load tests under ThreadSanitizer
 #   ./test.sh --windows    the Windows build and its tests under Wine
+#   ./test.sh --web        the web page, built with Emscripten, in Node and Chromium
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
@@ -13,13 +14,17 @@ case "${1:-}" in
   --sanitize) mode=sanitize ;;
   --thread) mode=thread ;;
   --windows) mode=windows ;;
-  *) echo "usage: ./test.sh [--sanitize|--thread|--windows]" >&2; exit 2 ;;
+  --web) mode=web ;;
+  *) echo "usage: ./test.sh [--sanitize|--thread|--windows|--web]" >&2; exit 2 ;;
 esac
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
 if [ "$mode" = windows ]; then
   exec "$root/windows/test.sh"
+fi
+if [ "$mode" = web ]; then
+  exec "$root/web/test.sh"
 fi
 
 "$root/scripts/deps.sh" build test fuzz ui python

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only those that are absent.
-# Usage: scripts/deps.sh [GROUP...]   groups: build (default), test, fuzz, bench, ui, python, windows
+# Usage: scripts/deps.sh [GROUP...]   groups: build (default), test, fuzz, bench, ui, python, windows, web
 # (build is what the tool and the library need; test adds GoogleTest and
-# Google Benchmark, and wamerican: the identify test reads its word list)
+# Google Benchmark, and wamerican: the identify test reads its word list;
+# web is Emscripten, with the Node.js and npm it runs on, and Chromium for
+# the page's browser tests)
 set -euo pipefail
 
 packages_for() {
@@ -14,6 +16,7 @@ packages_for() {
     ui) echo "tmux xvfb libfltk1.3-dev x11-apps xdotool imagemagick" ;;
     python) echo "python3 python3-dev pybind11-dev python3-pytest python3-hypothesis python3-venv python3-pip" ;;
     windows) echo "g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libwine-dev wine wine64 wine32:i386 mono-mcs mono-runtime libmono-i18n-west4.0-cil" ;;
+    web) echo "emscripten binaryen nodejs chromium" ;;
     *) echo "scripts/deps.sh: unknown group $1" >&2; exit 2 ;;
   esac
 }

@@ -5,12 +5,39 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+#if !defined(__cpp_lib_to_chars)
+#include <locale>
+#include <sstream>
+#endif
 
 #include "quillfern/core/error.hpp"
 #include "quillfern/core/ascii.hpp"
 
 namespace quillfern {
 namespace {
+
+// `digits` as a whole, read as from_chars reads a decimal number in the
+// general format (an optional minus, a fraction, an exponent). Standard
+// libraries without from_chars for floating point (libc++ 13) read it with
+// a stream in the classic locale instead, after refusing what from_chars
+// would refuse at the start (blanks, a second sign).
+bool read_decimal(std::string_view digits, double& value) {
+#if defined(__cpp_lib_to_chars)
+  const auto [stop, error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::general);
+  return error == std::errc{} && stop == digits.data() + digits.size();
+#else
+  const std::string_view unsigned_part = !digits.empty() && digits.front() == '-' ? digits.substr(1) : digits;
+  if (unsigned_part.empty() || !(ascii::is_digit(unsigned_part.front()) || unsigned_part.front() == '.')) {
+    return false;
+  }
+  std::istringstream in{std::string(digits)};
+  in.imbue(std::locale::classic());
+  in >> value;
+  return !in.fail() && in.peek() == std::char_traits<char>::eof();
+#endif
+}
 
 // The number a text stands for, as the host reads numeric text: optional
 // blanks around a decimal number, or the words True and False.
@@ -27,9 +54,7 @@ double text_to_number(const std::string& text) {
   std::string_view digits = trimmed;
   if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
   double value = 0;
-  const auto [stop, error] =
-      std::from_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::general);
-  if (error != std::errc{} || stop != digits.data() + digits.size() || !std::isfinite(value) ||
+  if (!read_decimal(digits, value) || !std::isfinite(value) ||
       digits.find_first_of("xXnN") != std::string_view::npos) {
     throw Error(ErrorNumber::type_mismatch);
   }

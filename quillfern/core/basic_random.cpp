@@ -1,6 +1,6 @@
 #include "quillfern/core/basic_random.hpp"
 
-#include <bit>
+#include "quillfern/core/bits.hpp"
 
 namespace quillfern::files {
 
@@ -30,7 +30,7 @@ int BasicRandom::draw_rounded() noexcept {
 }
 
 void BasicRandom::reseed(double value) noexcept {
-  const auto high = static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(value) >> 32);
+  const auto high = static_cast<std::uint32_t>(bits::bit_cast<std::uint64_t>(value) >> 32);
   const std::uint32_t middle = ((high & 0xFFFFu) << 8) ^ ((high >> 8) & 0xFFFF00u);
   state_ = (middle | (state_ & 0xFFu)) & state_mask;
 }
@@ -38,8 +38,8 @@ void BasicRandom::reseed(double value) noexcept {
 float BasicRandom::rnd(float argument) noexcept {
   if (argument == 0.0f) return last();
   if (argument < 0.0f) {
-    const auto bits = std::bit_cast<std::uint32_t>(argument);
-    state_ = (bits + (bits >> 24)) & state_mask;
+    const auto pattern = bits::bit_cast<std::uint32_t>(argument);
+    state_ = (pattern + (pattern >> 24)) & state_mask;
   }
   return draw();
 }
@@ -47,11 +47,11 @@ float BasicRandom::rnd(float argument) noexcept {
 float BasicRandom::last() const noexcept { return static_cast<float>(state_) / 16777216.0f; }
 
 void BasicRandom::randomize(double value) noexcept {
-  state_ = fold(state_, static_cast<std::uint32_t>(std::bit_cast<std::uint64_t>(value) >> 32));
+  state_ = fold(state_, static_cast<std::uint32_t>(bits::bit_cast<std::uint64_t>(value) >> 32));
 }
 
 void BasicRandom::randomize_timer(float timer) noexcept {
-  state_ = fold(state_, std::bit_cast<std::uint32_t>(timer));
+  state_ = fold(state_, bits::bit_cast<std::uint32_t>(timer));
 }
 
 void BasicRandom::skip(std::uint64_t count) noexcept { state_ = steps(count)(state_); }

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#if defined(__GLIBC__) || defined(__OpenBSD__) || defined(__FreeBSD__)
+#if defined(__GLIBC__) || defined(__OpenBSD__) || defined(__FreeBSD__) || defined(__EMSCRIPTEN__)
 #define QUILLFERN_HAVE_EXPLICIT_BZERO 1
 #endif
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace quillfern {
 
@@ -28,5 +29,17 @@ using Variant = std::variant<Empty, std::int16_t, std::int32_t, std::uint8_t, Bo
 // Overwrites the text `value` holds, its whole buffer, and leaves the text
 // empty; for variants that may have carried a password.
 void wipe(Variant& value) noexcept;
+
+// The arguments of one call through the table of operations, whose texts
+// (passwords among them) are wiped when the list goes.
+struct WipedVariants {
+  std::vector<Variant> values;
+  WipedVariants() = default;
+  WipedVariants(const WipedVariants&) = delete;
+  WipedVariants& operator=(const WipedVariants&) = delete;
+  ~WipedVariants() {
+    for (Variant& value : values) wipe(value);
+  }
+};
 
 }  // namespace quillfern

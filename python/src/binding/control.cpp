@@ -226,19 +226,6 @@ std::vector<py::handle> bind_arguments(const Operation& op, const py::args& args
   return bound;
 }
 
-// Wipes the texts a call's variants held (passwords among them).
-struct WipedVariants {
-  std::vector<Variant> values;
-  WipedVariants() = default;
-  WipedVariants(const WipedVariants&) = delete;
-  WipedVariants& operator=(const WipedVariants&) = delete;
-  ~WipedVariants() {
-    for (Variant& v : values) {
-      if (auto* text = std::get_if<std::string>(&v)) wipe(*text);
-    }
-  }
-};
-
 py::object to_python_value(Variant& value, const Call& call) {
   if (std::holds_alternative<Empty>(value)) return py::none();
   if (const auto* b = std::get_if<Bool>(&value)) return py::bool_(b->value);

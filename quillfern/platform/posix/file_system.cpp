@@ -332,7 +332,7 @@ struct Locks {
 // the system tells them: statx where the file system reports them, else
 // the FS_IOC_GETFLAGS request (which needs a descriptor opened for
 // reading); none where neither is known.
-Locks locks_of(int fd) noexcept {
+Locks locks_of([[maybe_unused]] int fd) noexcept {
 #if defined(STATX_ATTR_IMMUTABLE) && defined(STATX_ATTR_APPEND)
   struct statx sx {};
   if (::statx(fd, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_TYPE, &sx) == 0) {
