@@ -16,6 +16,18 @@ namespace {
 // sets, shown as the host's box shows it.
 constexpr std::int32_t cipher_text_style = 12;
 
+// One of the text-box pair. Password is overwritten with the key number's
+// decimal text before the text is read, and the key number is read back
+// from it; the codes the cipher drops are counted on the host.
+template <typename Cipher>
+std::optional<std::string> run_text_box(platform::Host& host, Cipher cipher, const std::string& text,
+                                        std::string& Password) {
+  Password = ciphers::text_box_key_text(ciphers::text_box_key(Password));
+  ciphers::TextBoxResult result = cipher(text, ciphers::text_box_read_key(Password));
+  host.add_lost_codes(result.dropped);
+  return std::move(result.text);
+}
+
 void show_cipher_text_box(platform::Host& host, std::string_view text) {
   (void)host.message_box().show(text, cipher_text_style, identity::maker_name);
 }
@@ -38,20 +50,12 @@ void Encryption::FastBlowFish(const std::string& InPutString, std::string& OutPu
 
 std::optional<std::string> Encryption::TextBoxCrypt(const std::string& InPutText,
                                                     std::string& Password) {
-  // Password is overwritten with the key number's decimal text before the
-  // text is read, and the key number is read back from it.
-  Password = ciphers::text_box_key_text(ciphers::text_box_key(Password));
-  ciphers::TextBoxResult result = ciphers::text_box_crypt(InPutText, ciphers::text_box_read_key(Password));
-  host().add_lost_codes(result.dropped);
-  return std::move(result.text);
+  return run_text_box(host(), ciphers::text_box_crypt, InPutText, Password);
 }
 
 std::optional<std::string> Encryption::TextBoxDeCrypt(const std::string& InPutText,
                                                       std::string& Password) {
-  Password = ciphers::text_box_key_text(ciphers::text_box_key(Password));
-  ciphers::TextBoxResult result = ciphers::text_box_decrypt(InPutText, ciphers::text_box_read_key(Password));
-  host().add_lost_codes(result.dropped);
-  return std::move(result.text);
+  return run_text_box(host(), ciphers::text_box_decrypt, InPutText, Password);
 }
 
 std::string Encryption::DeCipherText(const std::string& CipherString, const std::string& Password) {
