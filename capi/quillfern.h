@@ -78,7 +78,7 @@
 #ifdef _WIN32
 #define QUILLFERN_CALL __stdcall
 #ifdef QUILLFERN_C_BUILD
-#define QUILLFERN_API /* exported, undecorated, by windows/quillfern.def */
+#define QUILLFERN_API /* exported, undecorated, by the module definition the build writes from this header */
 #else
 #define QUILLFERN_API __declspec(dllimport)
 #endif
