@@ -38,9 +38,9 @@ expect() {  # expect DESCRIPTION COMMAND...
 build_project() {  # build_project DIR SOURCE [CMAKE ARGS...]
   local dir=$1 source=$2
   shift 2
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$source" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-  fi
+  # Configured every time, so that a folder left by an older checkout gets
+  # the options the tests need (a few seconds when nothing changed).
+  cmake -S "$source" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
 }
 say "building the expected answers (Linux library)"
@@ -49,10 +49,10 @@ build_project "$root/build/windows-expected" "$root/windows/tests/host"
 # server and its client in windows/.
 say "building quillfern.dll for x86_64"
 build_project "$root/build/mingw-x86_64" "$root" \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake"
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DQUILLFERN_WINDOWS_CLIENT=ON
 say "building quillfern.dll for i686"
 build_project "$root/build/mingw-i686" "$root" \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake"
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DQUILLFERN_WINDOWS_CLIENT=ON
 
 dll64="$root/build/mingw-x86_64/windows/quillfern.dll"
 dll32="$root/build/mingw-i686/windows/quillfern.dll"
