@@ -206,40 +206,41 @@ int identify_command(Context& context) {
 }  // namespace
 
 std::vector<Command> identify_commands() {
-  return {Command{"identify", nullptr, "[FILE]",
-       "guess which operation and key made a stored text, best reading first",
-       "Tries every reading that restores the whole text: a hexadecimal text of convert (an "
-       "even number of digits 0-9 and A-F), a scrambled password (every Number whose "
-       "DecryptPassword succeeds; only 0 to 10 can), a shifted text (EasyCryptDeCode), a "
-       "text-box cipher text (every key number up to --max-key under which nothing would be "
-       "dropped; textbox-decrypt --key-number K restores it without the password) and a "
-       "cipher text that carries its password (the password read from the password block, "
-       "for every length up to --max-password). Each reading comes with the command that "
-       "restores it. The ranking is a heuristic: a small model of English text prices each "
-       "restored text in bits (letters by fours, read both ways, case, accents, and the "
-       "kind of each other code after the one before it), over its first 65536 codes and "
-       "scaled to its length, and adds the bits that pick a key: 3.46 for a Number, less "
-       "when several Numbers restore the same text; 5.77 for a key number up to 40 (the "
-       "passwords of up to about 24 characters), 12.03 above; fewer bits rank first. A reading is plausible when it is not empty, every code is "
-       "printable ASCII, a tab, a line break or a letter of Windows-1252, letters and "
-       "digits make at least half of it, and it costs at most 12 bits per code and 12 bits "
-       "more (for where it starts and ends); only plausible readings are shown unless --all "
-       "is given. On texts made from dictionary words the model never saw, the right reading "
-       "comes first for 99.7 percent or more of two-word texts and for 93.5 to 99.9 percent "
-       "of single words, depending on the operation; a wrong key often gives another word-like "
-       "text. With --lines or -z every record gets its readings, under a line 'line N: K "
-       "readings' (or one JSON object per line, naming the line first, with --json); the "
-       "commands then restore the record given alone on standard input. "
-       "A password read from a cipher text is printed, in the command that restores it too. "
-       "--json prints the readings for scripts, each text as its first 256 codes "
-       "(characters U+0000 to U+00FF, or the --encoding code page's).",
-       uses_text_io,
-       {{"all", 'a', "", "show the implausible readings too"},
-        {"json", '\0', "", "print the readings as JSON"},
-        {"max-key", '\0', "N", "try text-box key numbers 0 to N (default 1083: passwords up to 255 codes)"},
-        {"max-password", '\0', "N", "try carried passwords of 1 to N codes (default 255)"}},
-       identify_command,
-       record_report}};
+  return {Command{
+      "identify", nullptr, "[FILE]",
+      "guess which operation and key made a stored text, best reading first",
+      "Tries every reading that restores the whole text: a hexadecimal text of convert (an "
+      "even number of digits 0-9 and A-F), a scrambled password (every Number whose "
+      "DecryptPassword succeeds; only 0 to 10 can), a shifted text (EasyCryptDeCode), a "
+      "text-box cipher text (every key number up to --max-key under which nothing would be "
+      "dropped; textbox-decrypt --key-number K restores it without the password) and a "
+      "cipher text that carries its password (the password read from the password block, "
+      "for every length up to --max-password). Each reading comes with the command that "
+      "restores it. The ranking is a heuristic: a small model of English text prices each "
+      "restored text in bits (letters by fours, read both ways, case, accents, and the "
+      "kind of each other code after the one before it), over its first 65536 codes and "
+      "scaled to its length, and adds the bits that pick a key: 3.46 for a Number, less "
+      "when several Numbers restore the same text; 5.77 for a key number up to 40 (the "
+      "passwords of up to about 24 characters), 12.03 above; fewer bits rank first. A reading is plausible when it is not empty, every code is "
+      "printable ASCII, a tab, a line break or a letter of Windows-1252, letters and "
+      "digits make at least half of it, and it costs at most 12 bits per code and 12 bits "
+      "more (for where it starts and ends); only plausible readings are shown unless --all "
+      "is given. On texts made from dictionary words the model never saw, the right reading "
+      "comes first for 99.7 percent or more of two-word texts and for 93.5 to 99.9 percent "
+      "of single words, depending on the operation; a wrong key often gives another word-like "
+      "text. With --lines or -z every record gets its readings, under a line 'line N: K "
+      "readings' (or one JSON object per line, naming the line first, with --json); the "
+      "commands then restore the record given alone on standard input. "
+      "A password read from a cipher text is printed, in the command that restores it too. "
+      "--json prints the readings for scripts, each text as its first 256 codes "
+      "(characters U+0000 to U+00FF, or the --encoding code page's).",
+      uses_text_io,
+      {{"all", 'a', "", "show the implausible readings too"},
+       {"json", '\0', "", "print the readings as JSON"},
+       {"max-key", '\0', "N", "try text-box key numbers 0 to N (default 1083: passwords up to 255 codes)"},
+       {"max-password", '\0', "N", "try carried passwords of 1 to N codes (default 255)"}},
+      identify_command,
+      record_report}};
 }
 
 }  // namespace quillfern::cli
