@@ -42,6 +42,13 @@ enum Uses : unsigned {
 
 struct Context;
 
+// Where a record stands in record mode: its number from 1, and "line" or
+// "record" (-z).
+struct RecordAt {
+  std::uint64_t n = 0;
+  std::string_view unit;
+};
+
 struct Command {
   std::string_view name;        // kebab-case command name
   // The control's operation the command carries out, a row of the table of
@@ -54,6 +61,10 @@ struct Command {
   unsigned uses = uses_nothing;
   std::vector<Option> options;
   std::function<int(Context&)> run;
+  // A command without an operation that takes records: what it writes for
+  // each record (its report, lines ended by line feeds). Empty for the
+  // others, whose records go through their operation.
+  std::function<std::string(const Context&, const RecordAt&, std::string_view record)> record_report = nullptr;
 };
 
 // Everything a running command needs: its parsed arguments, the text
@@ -103,5 +114,8 @@ struct Context {
 // --generator-state N (0..0xFFFFFF, decimal or 0x hex), or the state of a
 // new process; throws UsageError for anything else.
 [[nodiscard]] std::uint32_t generator_state_option(const Context& context);
+// --generator-state and --print-state, then `more`: the options of a
+// command that runs the generator.
+[[nodiscard]] std::vector<Option> generator_options(std::vector<Option> more);
 
 }  // namespace quillfern::cli

@@ -113,6 +113,13 @@ std::uint8_t parse_number(std::string_view option, std::string_view text) {
   return static_cast<std::uint8_t>(value);
 }
 
+std::vector<Option> generator_options(std::vector<Option> more) {
+  more.insert(more.begin(),
+              {{"generator-state", '\0', "N", "start the generator at state N (0..0xFFFFFF) instead of 0x50000"},
+               {"print-state", '\0', "", "print the generator's state at the end"}});
+  return more;
+}
+
 std::uint32_t generator_state_option(const Context& context) {
   const auto value = context.args.value("generator-state");
   if (!value) return files::BasicRandom::start_state;

@@ -185,11 +185,9 @@ std::vector<Command> file_commands() {
        "only with --force. Devices, pipes and /dev/stdout are written in place. '-' is\n"
        "standard input as INPUT and standard output as OUTPUT.",
        uses_password,
-       {{"generator-state", '\0', "N", "start the generator at state N (0..0xFFFFFF) instead of 0x50000"},
-        {"print-state", '\0', "", "print the generator's state after the run"},
-        {"output", 'o', "OUTPUT", "write OUTPUT ('-' is standard output)"},
-        {"force", 'f', "", "replace OUTPUT even when it is read-only"},
-        quiet},
+       generator_options({{"output", 'o', "OUTPUT", "write OUTPUT ('-' is standard output)"},
+                          {"force", 'f', "", "replace OUTPUT even when it is read-only"},
+                          quiet}),
        file_code});
   rows.push_back({"wipe", &operation_of<&Encryption::WipeFileClean>(), "FILE...",
                   "overwrite files with X, then spaces, and delete them",

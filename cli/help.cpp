@@ -54,7 +54,7 @@ std::vector<Option> all_options(const Command& command) {
     options.push_back({"allow-loss", '\0', "", "write the result even when it lost characters"});
   }
   if (takes_records(command)) {
-    for (auto& option : record_options()) options.push_back(option);
+    for (auto& option : record_options(command)) options.push_back(option);
   }
   if (command.uses & uses_notices) {
     options.push_back({"notices", '\0', "MODE", "message boxes: each (default), summary or none"});

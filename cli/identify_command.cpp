@@ -82,8 +82,9 @@ std::string quoted(std::string_view codes, CodePage encoding, bool json, std::si
   return out;
 }
 
-// The command that restores a reading from the same input.
-std::string restore_command(const Reading& r, const Context& context) {
+// The command that restores a reading from the same input (in record
+// mode, from the record alone on standard input).
+std::string restore_command(const Reading& r, const Context& context, bool record) {
   std::string command = "quillfern ";
   switch (r.kind) {
     case ReadingKind::hex: command += "deconvert"; break;
@@ -94,7 +95,7 @@ std::string restore_command(const Reading& r, const Context& context) {
   }
   if (context.encoding != CodePage::none) command += " --encoding " + std::string(to_string(context.encoding));
   const auto& positionals = context.args.positionals();
-  if (!positionals.empty()) command += " " + shell_word(positionals.front());
+  if (!record && !positionals.empty()) command += " " + shell_word(positionals.front());
   return command;
 }
 
@@ -114,7 +115,7 @@ std::string what(const Reading& r, const Context& context, bool json) {
   }
 }
 
-std::string plain_report(const std::vector<Reading>& readings, const Context& context) {
+std::string plain_report(const std::vector<Reading>& readings, const Context& context, bool record) {
   std::string out;
   std::size_t rank = 0;
   for (const Reading& r : readings) {
@@ -125,16 +126,23 @@ std::string plain_report(const std::vector<Reading>& readings, const Context& co
            std::to_string(r.length) + (r.length == 1 ? " code)" : " codes)");
     if (!r.plausible) out += " [implausible]";
     out += "\n   score " + fixed(r.bits, 1) + " bits (" + fixed(r.bits_per_code, 2) + " per code), restored by " +
-           std::string(restored_by(r.kind)) + ":\n   " + restore_command(r, context) + "\n";
+           std::string(restored_by(r.kind)) + ":\n   " + restore_command(r, context, record) + "\n";
   }
   return out;
 }
 
-std::string json_report(const std::vector<Reading>& readings, const Context& context, std::size_t length) {
-  std::string out = "{\"length\": " + std::to_string(length) + ", \"readings\": [";
+// The readings as JSON: one object over several lines, or in record mode
+// one line per record that names it first ({"line": 3, ...}).
+std::string json_report(const std::vector<Reading>& readings, const Context& context, std::size_t length,
+                        const RecordAt* at) {
+  const std::string_view first_break = at != nullptr ? "" : "\n  ";
+  const std::string_view next_break = at != nullptr ? ", " : ",\n  ";
+  std::string out = "{";
+  if (at != nullptr) out += "\"" + std::string(at->unit) + "\": " + std::to_string(at->n) + ", ";
+  out += "\"length\": " + std::to_string(length) + ", \"readings\": [";
   bool first = true;
   for (const Reading& r : readings) {
-    out += first ? "\n  " : ",\n  ";
+    out += first ? first_break : next_break;
     first = false;
     out += "{\"made_by\": \"" + std::string(made_by(r.kind)) + "\", \"restored_by\": \"" +
            std::string(restored_by(r.kind)) + "\", ";
@@ -151,65 +159,88 @@ std::string json_report(const std::vector<Reading>& readings, const Context& con
     out += ", \"bits\": " + fixed(r.bits, 2) + ", \"bits_per_code\": " + fixed(r.bits_per_code, 3);
     out += ", \"plausible\": " + std::string(r.plausible ? "true" : "false");
     out += ", \"command\": \"";
-    for (const char c : restore_command(r, context)) out += shown(static_cast<unsigned char>(c), CodePage::none, true);
+    for (const char c : restore_command(r, context, at != nullptr)) {
+      out += shown(static_cast<unsigned char>(c), CodePage::none, true);
+    }
     out += "\"}";
   }
-  out += first ? "]}\n" : "\n]}\n";
+  out += first || at != nullptr ? "]}\n" : "\n]}\n";
   return out;
 }
 
-int identify_command(Context& context) {
+IdentifyOptions identify_options(const Context& context) {
   IdentifyOptions options;
   options.max_key = count_option(context, "max-key", options.max_key, std::uint64_t{1} << 53);
   options.max_password = count_option(context, "max-password", options.max_password, SIZE_MAX >> 1);
   options.all = context.args.has("all");
+  return options;
+}
+
+std::string_view no_reading(const IdentifyOptions& options) {
+  return options.all ? "no reading restores this text" : "no plausible reading; --all shows the implausible ones too";
+}
+
+// Record mode: the readings of one record, under a line that names it.
+std::string record_report(const Context& context, const RecordAt& at, std::string_view record) {
+  const IdentifyOptions options = identify_options(context);
+  const std::vector<Reading> readings = identify(record, options);
+  if (context.args.has("json")) return json_report(readings, context, record.size(), &at);
+  std::string out = std::string(at.unit) + " " + std::to_string(at.n) + ": ";
+  if (readings.empty()) return out + std::string(no_reading(options)) + "\n";
+  out += std::to_string(readings.size()) + (readings.size() == 1 ? " reading\n" : " readings\n");
+  return out + plain_report(readings, context, true);
+}
+
+int identify_command(Context& context) {
+  const IdentifyOptions options = identify_options(context);
   const bool json = context.args.has("json");
   const std::string text = context.read_text();
   const std::vector<Reading> readings = identify(text, options);
-  const std::string report = json ? json_report(readings, context, text.size()) : plain_report(readings, context);
+  const std::string report =
+      json ? json_report(readings, context, text.size(), nullptr) : plain_report(readings, context, false);
   write_all(context.args.value("output").value_or(""), report);
-  if (readings.empty() && !json) {
-    print_hint(options.all ? "no reading restores this text"
-                           : "no plausible reading; --all shows the implausible ones too");
-  }
+  if (readings.empty() && !json) print_hint(no_reading(options));
   return exit_ok;
 }
 
 }  // namespace
 
 std::vector<Command> identify_commands() {
-  std::vector<Command> rows;
-  rows.push_back(
-      {"identify", nullptr, "[FILE]",
-       "guess which operation and key made a stored text, best reading first",
-       "Tries every reading that restores the whole text: a hexadecimal text of convert (an "
-       "even number of digits 0-9 and A-F), a scrambled password (every Number whose "
-       "DecryptPassword succeeds; only 0 to 10 can), a shifted text (EasyCryptDeCode), a "
-       "text-box cipher text (every key number up to --max-key under which nothing would be "
-       "dropped; textbox-decrypt --key-number K restores it without the password) and a "
-       "cipher text that carries its password (the password read from the password block, "
-       "for every length up to --max-password). Each reading comes with the command that "
-       "restores it. The ranking is a heuristic: a small model of English text prices each "
-       "restored text in bits (letters by fours, case, accents, and the kind of each other "
-       "code after the one before it), over its first 65536 codes and scaled to its length, "
-       "and adds the bits that pick a key (3.46 for a Number, 8 for a key number); fewer "
-       "bits rank first. A reading is plausible when it is not empty, every code is "
-       "printable ASCII, a tab, a line break or a letter of Windows-1252, letters and "
-       "digits make at least half of it, and it costs at most 12 bits per code and 12 bits "
-       "more (for where it starts and ends); only plausible readings are shown unless --all "
-       "is given. On texts made from dictionary words the model never saw, the right reading "
-       "comes first for 99.9 percent of two-word texts and for 93 to 99.8 percent of single "
-       "words, depending on the operation; a wrong key often gives another word-like text. "
-       "A password read from a cipher text is printed, in the command that restores it too. "
-       "--json prints the readings for scripts, each text as its first 256 codes "
-       "(characters U+0000 to U+00FF, or the --encoding code page's).",
-       uses_text_io,
-       {{"all", 'a', "", "show the implausible readings too"},
-        {"json", '\0', "", "print the readings as JSON"},
-        {"max-key", '\0', "N", "try text-box key numbers 0 to N (default 1083: passwords up to 255 codes)"},
-        {"max-password", '\0', "N", "try carried passwords of 1 to N codes (default 255)"}},
-       identify_command});
-  return rows;
+  return {Command{
+      "identify", nullptr, "[FILE]",
+      "guess which operation and key made a stored text, best reading first",
+      "Tries every reading that restores the whole text: a hexadecimal text of convert (an "
+      "even number of digits 0-9 and A-F), a scrambled password (every Number whose "
+      "DecryptPassword succeeds; only 0 to 10 can), a shifted text (EasyCryptDeCode), a "
+      "text-box cipher text (every key number up to --max-key under which nothing would be "
+      "dropped; textbox-decrypt --key-number K restores it without the password) and a "
+      "cipher text that carries its password (the password read from the password block, "
+      "for every length up to --max-password). Each reading comes with the command that "
+      "restores it. The ranking is a heuristic: a small model of English text prices each "
+      "restored text in bits (letters by fours, read both ways, case, accents, and the "
+      "kind of each other code after the one before it), over its first 65536 codes and "
+      "scaled to its length, and adds the bits that pick a key: 3.46 for a Number, less "
+      "when several Numbers restore the same text; 5.77 for a key number up to 40 (the "
+      "passwords of up to about 24 characters), 12.03 above; fewer bits rank first. A reading is plausible when it is not empty, every code is "
+      "printable ASCII, a tab, a line break or a letter of Windows-1252, letters and "
+      "digits make at least half of it, and it costs at most 12 bits per code and 12 bits "
+      "more (for where it starts and ends); only plausible readings are shown unless --all "
+      "is given. On texts made from dictionary words the model never saw, the right reading "
+      "comes first for 99.7 percent or more of two-word texts and for 93.5 to 99.9 percent "
+      "of single words, depending on the operation; a wrong key often gives another word-like "
+      "text. With --lines or -z every record gets its readings, under a line 'line N: K "
+      "readings' (or one JSON object per line, naming the line first, with --json); the "
+      "commands then restore the record given alone on standard input. "
+      "A password read from a cipher text is printed, in the command that restores it too. "
+      "--json prints the readings for scripts, each text as its first 256 codes "
+      "(characters U+0000 to U+00FF, or the --encoding code page's).",
+      uses_text_io,
+      {{"all", 'a', "", "show the implausible readings too"},
+       {"json", '\0', "", "print the readings as JSON"},
+       {"max-key", '\0', "N", "try text-box key numbers 0 to N (default 1083: passwords up to 255 codes)"},
+       {"max-password", '\0', "N", "try carried passwords of 1 to N codes (default 255)"}},
+      identify_command,
+      record_report}};
 }
 
 }  // namespace quillfern::cli

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 
@@ -125,6 +126,18 @@ void encode_base64(std::string_view codes, std::string& out) {
   out += base64_alphabet[group >> 12 & 63];
   out += left == 2 ? base64_alphabet[group >> 6 & 63] : '=';
   out += '=';
+}
+
+// How records are stored in hex and base64, by Format.
+struct Codec {
+  void (*decode)(std::string_view stored, std::string& codes);
+  void (*encode)(std::string_view codes, std::string& out);
+};
+
+const Codec& codec_of(Format format) {
+  static constexpr Codec hex{decode_hex, encode_hex};
+  static constexpr Codec base64{decode_base64, encode_base64};
+  return format == Format::hex ? hex : base64;
 }
 
 // The records of the input, one after another, each of any length; memory
@@ -271,17 +284,26 @@ std::string text_of(Variant&& value) {
 }  // namespace
 
 bool takes_records(const Command& command) {
+  if (command.record_report) return true;
   return command.operation != nullptr && (command.uses & uses_text_io) && bind(*command.operation).has_value();
 }
 
-std::vector<Option> record_options() {
-  return {
+std::vector<Option> record_options(const Command& command) {
+  std::vector<Option> options = {
       {"lines", '\0', "", "one record per input line; one result line per record"},
       {"null", 'z', "", "records end with NUL, and so do the results"},
       {"in-format", '\0', "FMT", "how records are stored: raw (default), hex or base64"},
       {"out-format", '\0', "FMT", "how results are stored: raw (default), hex or base64"},
       {"keep-going", '\0', "", "a failing record gives an empty result; go on to the next"},
   };
+  if (command.record_report) {
+    // A report is text of its own: it has no stored form.
+    options[0].help = "one record per input line";
+    options[1].help = "records end with NUL";
+    options[4].help = "report a record that cannot be read and go on to the next";
+    options.erase(options.begin() + 3);
+  }
+  return options;
 }
 
 bool wants_records(const ParsedArgs& args) {
@@ -292,18 +314,104 @@ bool wants_records(const ParsedArgs& args) {
   return false;
 }
 
-int run_records(Context& context) {
+namespace {
+
+// What became of one record: a failing status and why, or exit_ok and the
+// result in the loop's `result`.
+struct Outcome {
+  int status = exit_ok;
+  std::string why;
+};
+
+using RecordWork = std::function<Outcome(const RecordAt& at, const std::string& record, std::string& result)>;
+
+// Reads every record of the input, decodes it, hands it to `work` and
+// writes what comes back in input order. A stored result is encoded by
+// --out-format and ended like its record; a report is written as it is.
+int each_record(Context& context, bool stored, const RecordWork& work) {
   const ParsedArgs& args = context.args;
   if (args.has("lines") && args.has("null")) throw UsageError("--lines and -z cannot be given together");
   const Format in = parse_format(args, "in-format");
   const Format out = parse_format(args, "out-format");
+  const bool by_line = args.has("lines");
+  const char end = by_line ? '\n' : '\0';
+  const std::string_view unit = by_line ? "line" : "record";
+  const bool keep_going = args.has("keep-going");
+
+  RecordReader reader(context.input_path(), end);
+  const std::string output_path = args.value("output").value_or("");
+  OutputFile output(output_path, args.has("force"));
+  std::string stored_record;
+  std::string record;
+  std::string result;
+  std::string written;
+  int worst = exit_ok;
+  for (std::uint64_t n = 1; reader.next(stored_record); ++n) {
+    Outcome outcome;
+    result.clear();
+    try {
+      if (in != Format::raw) {
+        codec_of(in).decode(stored_record, record);
+      } else if (context.encoding == CodePage::none) {
+        record.swap(stored_record);
+      } else {
+        record = from_utf8(stored_record, context.encoding);
+      }
+      outcome = work(RecordAt{n, unit}, record, result);
+    } catch (const EncodingError& e) {
+      outcome = {exit_error, e.what()};
+    } catch (const RecordError& e) {
+      outcome = {exit_error, e.what()};
+    }
+    if (outcome.status == exit_ok && stored && out == Format::raw) {
+      refuse_raw_to_terminal(result, output_path, args.has("force"), true);
+    }
+    if (outcome.status == exit_ok) {
+      const std::size_t before = written.size();
+      if (stored && out != Format::raw) {
+        codec_of(out).encode(result, written);
+      } else if (!stored || context.encoding == CodePage::none) {
+        written += result;
+      } else {
+        written += to_utf8(result, context.encoding);
+      }
+      if (stored && out == Format::raw &&
+          (std::string_view(written).substr(before).find(end) != std::string_view::npos ||
+           (by_line && written.size() > before && written.back() == '\r'))) {
+        written.resize(before);
+        outcome.status = exit_error;
+        outcome.why = by_line
+                          ? "the result holds a line break, which a line cannot store; use --out-format hex or base64"
+                          : "the result holds a NUL, which a record cannot store; use --out-format hex or base64";
+      }
+    }
+    if (outcome.status != exit_ok) {
+      print_error(std::string(unit) + " " + std::to_string(n) + ": " + outcome.why);
+      if (!keep_going) {
+        // Standard output keeps the results before the failing record; a
+        // file named by -o is left as it was.
+        if (output_path.empty() || output_path == "-") output.write(written);
+        return outcome.status;
+      }
+      worst = std::max(worst, outcome.status);
+    }
+    if (stored) written += end;
+    if (written.size() >= (std::size_t{64} << 10)) {
+      output.write(written);
+      written.clear();
+    }
+  }
+  if (!written.empty()) output.write(written);
+  output.commit();
+  return worst;
+}
+
+// Record mode for a command that carries out an operation of the control.
+int run_operation_records(Context& context) {
+  const ParsedArgs& args = context.args;
   if (args.has("key-number")) throw UsageError("--key-number does not take records; give the password");
   const Operation& operation = *context.command.operation;
   const Binding binding = *bind(operation);
-  const bool by_line = args.has("lines");
-  const char end = by_line ? '\n' : '\0';
-  const std::string_view unit = by_line ? "line " : "record ";
-  const bool keep_going = args.has("keep-going");
   const bool allow_loss = args.has("allow-loss");
 
   CodePage page = CodePage::cp1252;
@@ -344,35 +452,10 @@ int run_records(Context& context) {
   RecordBox box(context.notices);
   platform::Host host(box, page);
   Encryption control(host);
-  RecordReader reader(context.input_path(), end);
-  const std::string output_path = args.value("output").value_or("");
-  OutputFile output(output_path, args.has("force"));
   std::array<Variant, max_parameters> call{};
   const std::span<Variant> call_args = std::span<Variant>(call).first(parameters.size());
-  std::string stored;
-  std::string record;
-  std::string result;
-  std::string written;
-  int worst = exit_ok;
-  for (std::uint64_t n = 1; reader.next(stored); ++n) {
-    int status = exit_ok;
-    std::string why;
+  return each_record(context, true, [&](const RecordAt&, const std::string& record, std::string& result) -> Outcome {
     try {
-      switch (in) {
-        case Format::raw:
-          if (context.encoding == CodePage::none) {
-            record.swap(stored);
-          } else {
-            record = from_utf8(stored, context.encoding);
-          }
-          break;
-        case Format::hex:
-          decode_hex(stored, record);
-          break;
-        case Format::base64:
-          decode_base64(stored, record);
-          break;
-      }
       for (std::size_t i = 0; i < parameters.size(); ++i) {
         switch (binding.sources[i]) {
           case Source::record: call[i] = record; break;
@@ -386,72 +469,31 @@ int run_records(Context& context) {
       Variant returned = operation.invoke(control, call_args);
       result = binding.result_at ? text_of(std::move(call[*binding.result_at])) : text_of(std::move(returned));
       if (box.refusals() != refusals) {
-        status = exit_refused;
-        why = "refused: " + box.last().title + ": " + box.last().text;
+        std::string why = "refused: " + box.last().title + ": " + box.last().text;
         if (context.encoding != CodePage::none) why = to_utf8(why, context.encoding);
-      } else if (const auto whole = whole_size(operation, record.size(), password.size());
-                 whole && result.size() < *whole && !allow_loss) {
-        status = exit_loss;
-        why = "the result would lose " + std::to_string(*whole - result.size()) + " of " +
-              std::to_string(*whole) + " characters; --allow-loss writes the shorter result";
+        return {exit_refused, std::move(why)};
       }
+      if (const auto whole = whole_size(operation, record.size(), password.size());
+          whole && result.size() < *whole && !allow_loss) {
+        return {exit_loss, "the result would lose " + std::to_string(*whole - result.size()) + " of " +
+                               std::to_string(*whole) + " characters; --allow-loss writes the shorter result"};
+      }
+      return {};
     } catch (const Error& e) {
-      status = exit_error;
-      why = describe(explained({operation, record, number, seed.size()}, e));
-    } catch (const EncodingError& e) {
-      status = exit_error;
-      why = e.what();
-    } catch (const RecordError& e) {
-      status = exit_error;
-      why = e.what();
+      return {exit_error, describe(explained({operation, record, number, seed.size()}, e))};
     }
-    if (status == exit_ok && out == Format::raw) {
-      refuse_raw_to_terminal(result, output_path, args.has("force"), true);
-    }
-    if (status == exit_ok) {
-      const std::size_t before = written.size();
-      switch (out) {
-        case Format::raw:
-          if (context.encoding == CodePage::none) {
-            written += result;
-          } else {
-            written += to_utf8(result, context.encoding);
-          }
-          if (std::string_view(written).substr(before).find(end) != std::string_view::npos ||
-              (by_line && written.size() > before && written.back() == '\r')) {
-            written.resize(before);
-            status = exit_error;
-            why = by_line ? "the result holds a line break, which a line cannot store; use --out-format hex or base64"
-                          : "the result holds a NUL, which a record cannot store; use --out-format hex or base64";
-          }
-          break;
-        case Format::hex:
-          encode_hex(result, written);
-          break;
-        case Format::base64:
-          encode_base64(result, written);
-          break;
-      }
-    }
-    if (status != exit_ok) {
-      print_error(std::string(unit) + std::to_string(n) + ": " + why);
-      if (!keep_going) {
-        // Standard output keeps the results before the failing record; a
-        // file named by -o is left as it was.
-        if (output_path.empty() || output_path == "-") output.write(written);
-        return status;
-      }
-      worst = std::max(worst, status);
-    }
-    written += end;
-    if (written.size() >= (std::size_t{64} << 10)) {
-      output.write(written);
-      written.clear();
-    }
-  }
-  if (!written.empty()) output.write(written);
-  output.commit();
-  return worst;
+  });
+}
+
+}  // namespace
+
+int run_records(Context& context) {
+  const Command& command = context.command;
+  if (!command.record_report) return run_operation_records(context);
+  return each_record(context, false, [&](const RecordAt& at, const std::string& record, std::string& result) {
+    result = command.record_report(context, at, record);
+    return Outcome{};
+  });
 }
 
 }  // namespace quillfern::cli

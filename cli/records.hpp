@@ -5,7 +5,9 @@
 // (--in-format, --out-format). It is one mechanism for every command whose
 // operation takes one text: the operation's row in the table of operations
 // says which parameter takes the record, which the password, the seed or
-// the key number, and where the result comes back.
+// the key number, and where the result comes back. A command without an
+// operation that takes records (identify) writes a report on each record
+// instead (Command::record_report), through the same reading of records.
 #pragma once
 
 #include <vector>
@@ -18,7 +20,7 @@ namespace quillfern::cli {
 [[nodiscard]] bool takes_records(const Command& command);
 
 // The options of record mode, for the commands that take records.
-[[nodiscard]] std::vector<Option> record_options();
+[[nodiscard]] std::vector<Option> record_options(const Command& command);
 
 // True when the command line asks for record mode (--lines or -z).
 [[nodiscard]] bool wants_records(const ParsedArgs& args);

@@ -323,10 +323,9 @@ std::vector<Command> rnd_commands() {
        "(an Integer) and taken in double precision above (a Long). A script that does "
        "not parse is a usage error naming its line and column.",
        uses_nothing,
-       {{"format", 'f', "FORMAT", "what each draw prints: single (default), state, byte or int:N"},
-        {"generator-state", '\0', "N", "start the generator at state N (0..0xFFFFFF) instead of 0x50000"},
-        {"print-state", '\0', "", "print the generator's state after the script"},
-        {"timer", '\0', "SECONDS", "the timer's value (seconds since midnight) for randomize without a number"}},
+       generator_options(
+           {{"format", 'f', "FORMAT", "what each draw prints: single (default), state, byte or int:N"},
+            {"timer", '\0', "SECONDS", "the timer's value (seconds since midnight) for randomize without a number"}}),
        rnd_command});
   return rows;
 }

@@ -26,8 +26,8 @@ _quillfern() {
     wipe) options="-q --quiet -h --help" ;;
     about) options="-w --window -h --help" ;;
     open-link) options="--show --dir -h --help" ;;
-    rnd) options="-f --format --generator-state --print-state --timer -h --help" ;;
-    identify) options="-a --all --json --max-key --max-password -o --output -f --force --encoding -h --help" ;;
+    rnd) options="--generator-state --print-state -f --format --timer -h --help" ;;
+    identify) options="-a --all --json --max-key --max-password -o --output -f --force --encoding --lines -z --null --in-format --keep-going -h --help" ;;
     *) options="" ;;
   esac
   if [[ $cur == -* ]]; then

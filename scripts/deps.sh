@@ -3,6 +3,7 @@
 # Usage: scripts/deps.sh [GROUP...]   groups: build (default), test, fuzz, bench, ui, python, windows, web
 # (build is what the tool and the library need; test adds GoogleTest and
 # Google Benchmark, and wamerican: the identify test reads its word list;
+# wamerican-large is the word list scripts/make_text_model.py learns from;
 # web is Emscripten, with the Node.js and npm it runs on, and Chromium for
 # the page's browser tests)
 set -euo pipefail
@@ -10,7 +11,7 @@ set -euo pipefail
 packages_for() {
   case "$1" in
     build) echo "cmake ninja-build g++ pkg-config" ;;
-    test) echo "libgtest-dev libgmock-dev libbenchmark-dev wamerican" ;;
+    test) echo "libgtest-dev libgmock-dev libbenchmark-dev wamerican wamerican-large" ;;
     fuzz) echo "clang libclang-rt-14-dev" ;;
     bench) echo "bc xxd coreutils hyperfine openssl time" ;;
     ui) echo "tmux xvfb libfltk1.3-dev x11-apps xdotool imagemagick" ;;

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes quillfern/control/identify_model.cpp: the small model of English
-text by which `identify` ranks its readings.
+"""Writes quillfern/control/identify_model.txt: the small model of English
+text by which `identify` ranks its readings. The build embeds that file in
+the library (cmake/embed.cmake).
 
     scripts/make_text_model.py [OUTPUT]
 
@@ -8,19 +9,28 @@ The model gives every text a cost in bits: the fewer bits, the more the
 text reads like English. Letters (case folded, the code page's letters
 folded to their base letter) and the apostrophe are predicted from the
 three symbols before them by an interpolated 4-gram model (Witten-Bell),
-a word ending being a symbol too; the other codes (blanks, line breaks,
+a word ending being a symbol too, and once more from the three symbols
+after them by a second such model read from right to left (identify takes
+the mean of both ways); the other codes (blanks, line breaks,
 digits, punctuation, symbols, controls) by the kind of code before them.
 Case and accents cost a few fixed bits (see identify.cpp).
 
 Training text, both present on any Debian system with the packages named:
-  - half of the words of /usr/share/dict/american-english (wamerican): the
-    words whose first four bytes, lower-cased, hash to an even number
+  - half of the words of /usr/share/dict/american-english-large
+    (wamerican-large, which holds every word of wamerican's list and more):
+    the words whose first four bytes, lower-cased, hash to an even number
     (word_half below). The identify test draws its words from the other
-    half only, so the figure it reports is for words the model never saw,
-    nor any word beginning with the same four letters;
+    half of wamerican's list only, so the figure it reports is for words
+    the model never saw in a word list, nor any word beginning with the
+    same four letters;
   - the license texts in /usr/share/common-licenses (base-files), for
     running text: the words between blanks and punctuation, and the
     kinds of code that follow one another.
+
+The one figure set by hand besides the case costs: a digit follows a letter
+in at least 5 percent of the codes other than letters that follow one
+(DIGIT_AFTER_LETTER), as in stored passwords and names ("hunter2"), which
+the license texts hold far less often.
 
 Costs are stored in quarter bits, 0 to 93, as the printable characters
 '!' to '~' (a cost above 23.25 bits is stored as 23.25).
@@ -31,7 +41,7 @@ import re
 import sys
 from collections import defaultdict
 
-DICTIONARY = "/usr/share/dict/american-english"
+DICTIONARY = "/usr/share/dict/american-english-large"
 LICENSES = "/usr/share/common-licenses"
 ORDER = 4
 SYMBOLS = 28          # 26 letters, the apostrophe, the word boundary
@@ -71,6 +81,7 @@ PUNCTUATION = "!\"#$%&()*+,-./:;<=>?@[\\]^_`{|}~"
 KINDS = ["blank", "line", "digit"] + list(PUNCTUATION) + ["symbol", "control"]
 LETTER_KIND = len(KINDS)  # the kind "letter" as the code before
 KIND_WIDTH = {"digit": 10, "symbol": 40, "control": 30}
+DIGIT_AFTER_LETTER = 0.05
 
 
 def letter_symbol(code):
@@ -148,18 +159,9 @@ def cost_char(q):
     return chr(33 + q)
 
 
-def literal_pieces(text, width=96):
-    """C++ string literals of at most `width` characters each."""
-    lines = []
-    for i in range(0, len(text), width):
-        piece = text[i:i + width].replace("\\", "\\\\").replace('"', '\\"').replace("?", "\\?")
-        lines.append('    "' + piece + '"')
-    return lines
-
-
 def main():
     output = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
-        os.path.dirname(os.path.abspath(__file__)), "..", "quillfern", "control", "identify_model.cpp")
+        os.path.dirname(os.path.abspath(__file__)), "..", "quillfern", "control", "identify_model.txt")
     with open(DICTIONARY, "rb") as f:
         dictionary = [w for w in f.read().split(b"\n") if w and word_half(w) == 0]
     words = []
@@ -175,26 +177,30 @@ def main():
             with open(path, "rb") as f:
                 prose += f.read()
     words += re.findall(rb"[A-Za-z']+", prose)
-    counts, history, prob = train_ngrams(words)
+    # Letter symbols, each way: the trigram costs (the backoff), the cost of
+    # leaving a seen 4-gram context, and the 4-grams seen.
+    def letter_tables(words):
+        counts, history, prob = train_ngrams(words)
+        trigram = []
+        backoff = []
+        seen = []
+        for a in range(SYMBOLS):
+            for b in range(SYMBOLS):
+                for c in range(SYMBOLS):
+                    trigram.append(cost_char(quarters(-math.log2(prob((a, b), c)))))
+                    context = (a, b, c)
+                    h = history[ORDER].get(context)
+                    backoff.append(cost_char(quarters(-math.log2(h[1] / (h[0] + h[1]))) if h else 0))
+                    entries = ""
+                    if h:
+                        for x in range(SYMBOLS):
+                            if counts[ORDER].get(context + (x,)):
+                                entries += SYMBOL_CHARS[x] + cost_char(quarters(-math.log2(prob(context, x))))
+                    seen.append(entries + " ")
+        return trigram, backoff, seen
 
-    # Letter symbols: the trigram costs (the backoff), the cost of leaving a
-    # seen 4-gram context, and the 4-grams seen.
-    trigram = []
-    backoff = []
-    seen = []
-    for a in range(SYMBOLS):
-        for b in range(SYMBOLS):
-            for c in range(SYMBOLS):
-                trigram.append(cost_char(quarters(-math.log2(prob((a, b), c)))))
-                context = (a, b, c)
-                h = history[ORDER].get(context)
-                backoff.append(cost_char(quarters(-math.log2(h[1] / (h[0] + h[1]))) if h else 0))
-                entries = ""
-                if h:
-                    for x in range(SYMBOLS):
-                        if counts[ORDER].get(context + (x,)):
-                            entries += SYMBOL_CHARS[x] + cost_char(quarters(-math.log2(prob(context, x))))
-                seen.append(entries + " ")
+    trigram, backoff, seen = letter_tables(words)
+    trigram_back, backoff_back, seen_back = letter_tables([w[::-1] for w in words])
 
     # Codes that are not letters: the kind after each kind, smoothed towards
     # how often each kind occurs, and whether a letter or another such code
@@ -210,6 +216,13 @@ def main():
         if before != LETTER_KIND:
             letter_after[before][0 if is_letter else 1] += 1
         before = kind
+    # Stored passwords and names end in digits more often than prose does:
+    # a digit follows a letter in at least DIGIT_AFTER_LETTER of the codes
+    # other than letters that follow one.
+    after_letter = follows[LETTER_KIND]
+    digit = KINDS.index("digit")
+    others = sum(after_letter.values()) - after_letter[digit]
+    after_letter[digit] = max(after_letter[digit], round(DIGIT_AFTER_LETTER * others / (1 - DIGIT_AFTER_LETTER)))
     added = {KINDS.index("symbol"): 0.05, KINDS.index("control"): 0.002}
     overall = defaultdict(float)
     for row in follows.values():
@@ -251,35 +264,24 @@ def main():
             classes += "k" + chr(33 + KINDS.index(kind_of(code)))
 
     out = []
-    out.append("// Generated by scripts/make_text_model.py; do not edit. The model of English")
-    out.append("// text that ranks the readings of identify: see that script for what it")
-    out.append("// learned from, and identify_model.hpp for the layout of the tables.")
-    out.append('#include "quillfern/control/identify_model.hpp"')
-    out.append("")
-    out.append("#include <iterator>")
-    out.append("")
-    out.append("namespace quillfern::detail::text_model {")
-    out.append("")
+    out.append("# Generated by scripts/make_text_model.py; do not edit. The model of English")
+    out.append("# text that ranks the readings of identify: see that script for what it")
+    out.append("# learned from. One table a line: its name, a blank, its characters.")
     for name, text, comment in [
         ("code_classes", classes, "two characters per code 0..255: its class and symbol or kind"),
         ("trigram_costs", trigram, "cost of symbol c after a, b: index (a * 28 + b) * 28 + c"),
         ("backoff_costs", backoff, "cost of leaving a seen context a, b, c for its trigram"),
         ("seen_4grams", seen, "per context a, b, c: pairs (symbol, cost), then a blank"),
+        ("trigram_costs_back", trigram_back, "the same three, read from right to left"),
+        ("backoff_costs_back", backoff_back, ""),
+        ("seen_4grams_back", seen_back, ""),
         ("kind_costs", kind_costs, "cost of a kind after a kind (the last row: after a letter)"),
         ("letter_after_kind", letter_costs, "cost of a letter after a kind"),
         ("kind_after_kind", other_costs, "cost of a code other than a letter after a kind"),
     ]:
-        joined = "".join(text)
-        out.append("// " + comment + ".")
-        out.append("const std::string_view " + name + "[] = {")
-        pieces = literal_pieces(joined)
-        # Pieces are kept apart so that no one literal is long.
-        for i in range(0, len(pieces), 40):
-            out.append("\n".join(pieces[i:i + 40]) + ",")
-        out.append("};")
-        out.append("const std::size_t " + name + "_pieces = std::size(" + name + ");")
-        out.append("")
-    out.append("}  // namespace quillfern::detail::text_model")
+        if comment:
+            out.append("# " + name + ": " + comment + ".")
+        out.append(name + " " + "".join(text))
     with open(output, "w", encoding="ascii") as f:
         f.write("\n".join(out) + "\n")
     print(f"{os.path.normpath(output)}: {sum(len(s) - 1 for s in seen) // 2} 4-grams", file=sys.stderr)

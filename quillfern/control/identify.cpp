@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
+#include <stdexcept>
 #include <span>
 
 #include "quillfern/ciphers/textbox.hpp"
@@ -33,10 +35,18 @@ constexpr std::uint64_t run_lower_cost = 13, run_upper_cost = 1;
 enum class Tag : std::uint8_t { lower, upper, accented_lower, accented_upper, kind };
 enum class Case : std::uint8_t { none, lower, first_upper, upper_run };
 
-std::string joined(const std::string_view* pieces, std::size_t count) {
-  std::string text;
-  for (std::size_t i = 0; i < count; ++i) text += pieces[i];
-  return text;
+// The model's tables by name, from the embedded file.
+std::string_view model_table(std::string_view name) {
+  std::string_view rest(reinterpret_cast<const char*>(detail::text_model::data), detail::text_model::data_size);
+  while (!rest.empty()) {
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    const std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    if (line.size() > name.size() && line.starts_with(name) && line[name.size()] == ' ') {
+      return line.substr(name.size() + 1);
+    }
+  }
+  throw std::logic_error("the text model has no table " + std::string(name));
 }
 
 unsigned quarters(char c) noexcept { return static_cast<unsigned>(static_cast<unsigned char>(c) - '!'); }
@@ -46,20 +56,53 @@ int symbol_of(char c) noexcept {
   return c == '\'' ? apostrophe : boundary;
 }
 
-// The model, unpacked once from its tables: every 4-gram cost dense, so
-// that pricing a code is a few lookups.
+// The model, unpacked once from its tables: every 4-gram cost dense, each
+// way, so that pricing a code is a few lookups.
 struct TextModel {
   std::array<Tag, 256> tag{};
   std::array<std::uint8_t, 256> value{};  // symbol, or kind
-  std::vector<std::uint8_t> cost4;        // (context * 28 + symbol)
+  std::vector<std::uint8_t> cost4;        // (context * 28 + symbol), left to right
+  std::vector<std::uint8_t> cost4_back;   // the same, right to left
   std::size_t kinds = 0;
   std::vector<std::uint8_t> kind_cost;    // (before * kinds + kind); before == kinds: a letter
   std::vector<std::uint8_t> letter_after;
   std::vector<std::uint8_t> other_after;
 
-  TextModel() {
-    namespace t = detail::text_model;
-    const std::string classes = joined(t::code_classes, t::code_classes_pieces);
+  static std::vector<std::uint8_t> costs(std::string_view table) {
+    std::vector<std::uint8_t> out;
+    out.reserve(table.size());
+    for (const char c : table) out.push_back(static_cast<std::uint8_t>(quarters(c)));
+    return out;
+  }
+
+  static std::vector<std::uint8_t> letter_costs(std::string_view trigram, std::string_view backoff,
+                                                std::string_view seen) {
+    std::vector<std::uint8_t> cost(contexts * symbols);
+    std::size_t at = 0;
+    for (std::size_t context = 0; context < contexts; ++context) {
+      for (std::size_t x = 0; x < symbols; ++x) {
+        cost[context * symbols + x] = static_cast<std::uint8_t>(
+            quarters(trigram[(context % (symbols * symbols)) * symbols + x]) + quarters(backoff[context]));
+      }
+      while (seen[at] != ' ') {
+        cost[context * symbols + static_cast<std::size_t>(symbol_of(seen[at]))] =
+            static_cast<std::uint8_t>(quarters(seen[at + 1]));
+        at += 2;
+      }
+      ++at;
+    }
+    return cost;
+  }
+
+  TextModel()
+      : cost4(letter_costs(model_table("trigram_costs"), model_table("backoff_costs"), model_table("seen_4grams"))),
+        cost4_back(letter_costs(model_table("trigram_costs_back"), model_table("backoff_costs_back"),
+                                model_table("seen_4grams_back"))),
+        kind_cost(costs(model_table("kind_costs"))),
+        letter_after(costs(model_table("letter_after_kind"))),
+        other_after(costs(model_table("kind_after_kind"))) {
+    kinds = letter_after.size();
+    const std::string_view classes = model_table("code_classes");
     for (std::size_t code = 0; code < 256; ++code) {
       const char kind = classes[2 * code], what = classes[2 * code + 1];
       switch (kind) {
@@ -71,34 +114,11 @@ struct TextModel {
       }
       value[code] = static_cast<std::uint8_t>(tag[code] == Tag::kind ? quarters(what) : static_cast<unsigned>(symbol_of(what)));
     }
-    const std::string trigram = joined(t::trigram_costs, t::trigram_costs_pieces);
-    const std::string backoff = joined(t::backoff_costs, t::backoff_costs_pieces);
-    const std::string seen = joined(t::seen_4grams, t::seen_4grams_pieces);
-    cost4.resize(contexts * symbols);
-    std::size_t at = 0;
-    for (std::size_t context = 0; context < contexts; ++context) {
-      for (std::size_t x = 0; x < symbols; ++x) {
-        cost4[context * symbols + x] = static_cast<std::uint8_t>(
-            quarters(trigram[(context % (symbols * symbols)) * symbols + x]) + quarters(backoff[context]));
-      }
-      while (seen[at] != ' ') {
-        cost4[context * symbols + static_cast<std::size_t>(symbol_of(seen[at]))] =
-            static_cast<std::uint8_t>(quarters(seen[at + 1]));
-        at += 2;
-      }
-      ++at;
-    }
-    const std::string letters = joined(t::letter_after_kind, t::letter_after_kind_pieces);
-    const std::string others = joined(t::kind_after_kind, t::kind_after_kind_pieces);
-    kinds = letters.size();
-    for (char c : letters) letter_after.push_back(static_cast<std::uint8_t>(quarters(c)));
-    for (char c : others) other_after.push_back(static_cast<std::uint8_t>(quarters(c)));
-    for (char c : joined(t::kind_costs, t::kind_costs_pieces)) kind_cost.push_back(static_cast<std::uint8_t>(quarters(c)));
   }
 
-  // The price of `codes` in quarter bits.
-  [[nodiscard]] std::uint64_t price(std::string_view codes) const noexcept {
-    std::uint64_t total = 0;
+  // The price of `codes` in bits: letters cost the mean of the two ways.
+  [[nodiscard]] double price(std::string_view codes) const noexcept {
+    std::uint64_t total = 0, letters = 0;
     std::size_t context = contexts - 1;  // three boundaries
     std::size_t before = 0;              // the kind before: a blank at the start
     bool after_letter = false;
@@ -109,7 +129,7 @@ struct TextModel {
       if (t != Tag::kind) {
         const std::size_t symbol = value[code];
         if (!after_letter) total += letter_after[before];
-        total += cost4[context * symbols + symbol];
+        letters += cost4[context * symbols + symbol];
         context = (context * symbols + symbol) % contexts;
         after_letter = true;
         if (symbol == apostrophe) {
@@ -130,7 +150,7 @@ struct TextModel {
       }
       const std::size_t kind = value[code];
       if (after_letter) {
-        total += cost4[context * symbols + boundary];
+        letters += cost4[context * symbols + boundary];
         total += kind_cost[kinds * kinds + kind];
       } else {
         total += other_after[before];
@@ -141,8 +161,26 @@ struct TextModel {
       after_letter = false;
       state = Case::none;
     }
-    if (after_letter) total += cost4[context * symbols + boundary];
-    return total;
+    if (after_letter) letters += cost4[context * symbols + boundary];
+    // The letters once more, from right to left.
+    std::uint64_t back = 0;
+    context = contexts - 1;
+    after_letter = false;
+    for (auto it = codes.rbegin(); it != codes.rend(); ++it) {
+      const auto code = static_cast<unsigned char>(*it);
+      if (tag[code] != Tag::kind) {
+        const std::size_t symbol = value[code];
+        back += cost4_back[context * symbols + symbol];
+        context = (context * symbols + symbol) % contexts;
+        after_letter = true;
+      } else {
+        if (after_letter) back += cost4_back[context * symbols + boundary];
+        context = contexts - 1;
+        after_letter = false;
+      }
+    }
+    if (after_letter) back += cost4_back[context * symbols + boundary];
+    return (static_cast<double>(total) + static_cast<double>(letters + back) / 2.0) / 4.0;
   }
 };
 
@@ -187,7 +225,7 @@ bool text_codes_only(std::string_view text) noexcept {
 // longer, scaled to its whole length) and decides plausibility, given
 // whether the class rule holds over the whole of it.
 void price(Reading& reading, std::string_view priced, std::size_t length, bool text_codes, double key_bits) {
-  const double bits = static_cast<double>(model().price(priced)) / 4.0;
+  const double bits = model().price(priced);
   reading.bits_per_code = priced.empty() ? 0.0 : bits / static_cast<double>(priced.size());
   reading.bits = reading.bits_per_code * static_cast<double>(length) + key_bits;
   reading.plausible = text_codes && length > 0 &&
@@ -303,7 +341,7 @@ void text_box_readings(std::string_view text, std::vector<Reading>& out, const I
     restored = ciphers::text_box_decrypt(part, static_cast<std::uint64_t>(key)).text.value_or(std::string());
     Reading r = make_reading(ReadingKind::text_box, static_cast<std::uint64_t>(key), restored, options);
     r.length = text.size();
-    price(r, std::string_view(restored).substr(0, priced_codes), text.size(), text_codes, text_box_key_bits);
+    price(r, std::string_view(restored).substr(0, priced_codes), text.size(), text_codes, text_box_key_bits(static_cast<std::uint64_t>(key)));
     keep(out, std::move(r), options);
   }
 }
@@ -383,6 +421,15 @@ std::vector<Reading> identify(std::string_view text, const IdentifyOptions& opti
   shift_reading(text, out, options);
   text_box_readings(text, out, options);
   cipher_text_readings(text, out, options);
+  // Several Numbers may restore the same text: that text is then as likely
+  // as all of them together.
+  for (Reading& r : out) {
+    if (r.kind != ReadingKind::password) continue;
+    const auto same = std::count_if(out.begin(), out.end(), [&](const Reading& o) {
+      return o.kind == ReadingKind::password && o.text == r.text;
+    });
+    r.bits -= std::log2(static_cast<double>(same));
+  }
   std::stable_sort(out.begin(), out.end(), [](const Reading& a, const Reading& b) {
     if (a.plausible != b.plausible) return a.plausible;
     if (a.bits != b.bits) return a.bits < b.bits;
@@ -392,6 +439,14 @@ std::vector<Reading> identify(std::string_view text, const IdentifyOptions& opti
   return out;
 }
 
-double text_bits(std::string_view text) { return static_cast<double>(model().price(text)) / 4.0; }
+double text_box_key_bits(std::uint64_t key) noexcept {
+  // log2((usual + 1) / 0.75), and log2(the other key numbers of the
+  // default bound / 0.25).
+  constexpr double usual = 5.7725895038969280;
+  constexpr double other = 12.026523442519766;
+  return key <= usual_text_box_keys ? usual : other;
+}
+
+double text_bits(std::string_view text) { return model().price(text); }
 
 }  // namespace quillfern

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The identify command: readings best first, each with a command that
-# restores the text; JSON; the bounds; and textbox-decrypt --key-number,
+# restores the text; JSON; the bounds; record mode; and textbox-decrypt --key-number,
 # which restores a text-box cipher text from the key number identify finds.
 source "$(dirname "$0")/lib.sh"
 q=$QUILLFERN
@@ -91,6 +91,46 @@ for _ in $(seq 1 20000); do echo "nobody remembers which key made these stored t
 "$q" textbox-crypt --password-hex 6f6c6420736563726574 -o "$work/mb.box" "$work/mb" 2>/dev/null
 expect_status 0 "$q" identify "$work/mb.box"
 grep -q '^1. TextBoxCrypt, key number 16: "nobody remembers' "$work/out" || fail "1 MB: $(head -n 1 "$work/out")"
+
+# Record mode: a column of stored texts, one report per record under the
+# line that names it; each record's first command restores that record.
+{ cat "$work/convert"; echo; cat "$work/easy-encode"; echo; printf '\001\002\003\r\n'; cat "$work/encrypt-password"; } \
+  >"$work/column"
+expect_status 0 "$q" identify --lines "$work/column"
+grep '^line ' "$work/out" >"$work/heads"
+[ "$(cut -d: -f1 "$work/heads" | tr '\n' ' ')" = "line 1 line 2 line 3 line 4 " ] || fail "record heads: $(cat "$work/heads")"
+grep -q '^line 3: no plausible reading' "$work/heads" || fail "line 3: $(sed -n 3p "$work/heads")"
+for n in 1 2 4; do
+  first=$(sed -n "/^line $n: /{n;p;}" "$work/out")
+  command=$(sed -n "/^line $n: /{n;n;n;p;}" "$work/out" | sed 's/^ *//')
+  case "$first" in
+    "1. "*": \"$text\" (31 codes)") ;;
+    *) fail "line $n read first as: $first" ;;
+  esac
+  case "$command" in *column*) fail "line $n: the command names the whole file: $command" ;; esac
+  restored=$(sed -n "${n}p" "$work/column" | tr -d '\n' | eval "\"$q\" ${command#quillfern }" 2>/dev/null)
+  [ "$restored" = "$text" ] || fail "line $n: '$command' gave '$restored'"
+done
+# -z, records stored in hex, and JSON lines that name their record.
+printf '%s\0%s\0' "$(cat "$work/convert")" "$(cat "$work/easy-encode")" | "$q" identify -z --json >"$work/out" ||
+  fail "identify -z --json failed"
+[ "$(wc -l <"$work/out")" -eq 2 ] || fail "-z --json: $(cat "$work/out")"
+grep -q '^{"record": 2, "length": 31, "readings": \[{"made_by": "EasyCryptEnCode"' "$work/out" ||
+  fail "-z --json line 2: $(sed -n 2p "$work/out" | head -c 200)"
+if command -v python3 >/dev/null; then
+  python3 -c 'import json, sys
+for line in sys.stdin: assert json.loads(line)["readings"]' <"$work/out" || fail "JSON lines do not parse"
+fi
+{ od -An -tx1 "$work/encipher" | tr -d ' \n'; echo; echo 'nothex'; echo; } >"$work/column.hex"
+expect_status 1 "$q" identify --lines --in-format hex "$work/column.hex"
+expect_err_has "line 2: hex record has 'n' at column 1"
+grep -q '^line 1: [0-9]* reading' "$work/out" || fail "hex records: the report before the bad record is lost"
+expect_status 1 "$q" identify --lines --in-format hex --keep-going "$work/column.hex"
+grep -q '^line 3: no plausible reading' "$work/out" || fail "--keep-going did not go on: $(grep '^line' "$work/out")"
+expect_status 0 "$q" identify --lines </dev/null
+expect_no_out
+expect_status 2 "$q" identify --lines --out-format hex "$work/column"
+expect_status 2 "$q" identify --lines -z "$work/column"
 
 # textbox-decrypt --key-number K needs no password.
 expect_status 0 "$q" textbox-decrypt --key-number 16 "$work/textbox-crypt"

@@ -8,10 +8,14 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include <unistd.h>
 
+#include "quillfern/ciphers/cipher_text.hpp"
 #include "quillfern/ciphers/fastblowfish.hpp"
+#include "quillfern/control/identify.hpp"
 #include "quillfern/transforms/hex.hpp"
 #include "quillfern/transforms/password.hpp"
 
@@ -60,6 +64,59 @@ TEST(Records, RestoreAHundredThousandRecordsMadeByTheLibrary) {
                          "/opened' '" + dir + "/sealed.hex'").c_str()),
             0);
   EXPECT_TRUE(read_file(dir + "/opened") == plain) << "fastblowfish records differ";
+  (void)std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+std::size_t count_of(std::string_view text, std::string_view what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string_view::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// identify in record mode reports on each record what the library's
+// identify finds in it: as many readings, the same one first, under the
+// record's own line number.
+TEST(Records, IdentifyReportsEachRecordAsTheLibraryReadsIt) {
+  const std::string dir = ::testing::TempDir() + "identify-records-" + std::to_string(::getpid());
+  ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
+  const std::string words[] = {"stored", "password", "column", "nobody", "knows", "which", "key", "made", "it"};
+  std::mt19937 gen(16);
+  std::vector<std::string> records;
+  std::string stored;
+  for (int n = 0; n < 300; ++n) {
+    const std::string text = words[gen() % std::size(words)] + " " + words[gen() % std::size(words)];
+    std::string record;
+    switch (n % 4) {
+      case 0: record = quillfern::transforms::convert(text); break;
+      case 1: record = quillfern::transforms::encrypt_password(static_cast<std::uint8_t>(gen() % 11), text); break;
+      case 2: record = quillfern::ciphers::encipher_text(text, words[gen() % std::size(words)]).text; break;
+      default: record = text.substr(0, static_cast<std::size_t>(n % 7)); break;  // short texts, the empty one too
+    }
+    records.push_back(record);
+    stored += quillfern::transforms::convert(record) + '\n';
+  }
+  std::ofstream(dir + "/column.hex", std::ios::binary) << stored;
+  const std::string tool = QUILLFERN_TOOL_PATH;
+  ASSERT_EQ(std::system(("'" + tool + "' identify --lines --in-format hex --json -o '" + dir + "/report' '" + dir +
+                         "/column.hex'").c_str()),
+            0);
+  std::ifstream report(dir + "/report");
+  std::string line;
+  std::size_t n = 0;
+  while (std::getline(report, line)) {
+    ASSERT_LT(n, records.size());
+    const auto readings = quillfern::identify(records[n]);
+    ++n;
+    EXPECT_EQ(line.rfind("{\"line\": " + std::to_string(n) + ", \"length\": " + std::to_string(records[n - 1].size()), 0),
+              0u)
+        << line.substr(0, 80);
+    EXPECT_EQ(count_of(line, "\"made_by\""), readings.size()) << "line " << n;
+    if (!readings.empty()) {
+      const std::string first = "\"readings\": [{\"made_by\": \"" + std::string(quillfern::made_by(readings.front().kind));
+      EXPECT_NE(line.find(first), std::string::npos) << "line " << n << ": " << line.substr(0, 120);
+    }
+  }
+  EXPECT_EQ(n, records.size());
   (void)std::system(("rm -rf '" + dir + "'").c_str());
 }
 

@@ -299,10 +299,14 @@ Tally tally(const Maker& make, int words, int cases, std::mt19937& gen) {
   return t;
 }
 
-// The figure of the issue: texts made by each operation from real words
-// that the model never saw. Texts of two words are read first in at least
-// 95 percent of cases; single words, where a wrong key often gives another
-// word-like text ("cats" for "gets"), in at least 90 percent.
+// How often the right text comes first, for texts made by each operation
+// from real words that the model never saw: 5000 texts per operation and
+// size. Texts of two words are read first in at least 95 percent of cases,
+// and so are single words, except where a wrong key often gives another
+// word-like text ("leave" for "heave"): under the text box, whose single
+// words come first in 95.0 to 95.5 percent of cases over seeds 1 to 5 and
+// the default one, the floor is 94.5 percent; under the password cipher,
+// at 93.5 to 94.3 percent, it is 93 percent.
 TEST(Identify, ReadsTextsMadeFromRealWordsFirst) {
   if (unseen_words().size() < 1000) GTEST_SKIP() << dictionary_path << " is missing: scripts/deps.sh installs wamerican";
   const unsigned seed = test::test_seed();
@@ -310,19 +314,21 @@ TEST(Identify, ReadsTextsMadeFromRealWordsFirst) {
   const struct {
     const char* name;
     Maker make;
-  } operations[] = {{"convert", by_convert},
-                    {"EncryptPassword", by_password},
-                    {"EasyCryptEnCode", by_shift},
-                    {"TextBoxCrypt", by_text_box},
-                    {"EnCipherText", by_cipher_text}};
-  constexpr int cases = 1000;
+    double single_word_floor;
+  } operations[] = {{"convert", by_convert, 0.95},
+                    {"EncryptPassword", by_password, 0.93},
+                    {"EasyCryptEnCode", by_shift, 0.95},
+                    {"TextBoxCrypt", by_text_box, 0.945},
+                    {"EnCipherText", by_cipher_text, 0.95}};
+  constexpr int cases = 5000;
   for (const auto& op : operations) {
     for (const int words : {1, 2}) {
       std::mt19937 gen(seed + static_cast<unsigned>(words));
       const Tally t = tally(op.make, words, cases, gen);
       std::printf("identify: %-16s %d word%s: %5.1f%% read first of %d texts (seed %u)\n", op.name, words,
                   words == 1 ? " " : "s", 100.0 * t.share(), t.texts, seed);
-      EXPECT_GE(t.share(), words == 1 ? 0.90 : 0.95) << op.name << ", " << words << " words; missed:" << t.missed;
+      EXPECT_GE(t.share(), words == 1 ? op.single_word_floor : 0.95)
+          << op.name << ", " << words << " words; missed:" << t.missed;
     }
   }
 }
