@@ -7,6 +7,14 @@
 #include "quillfern/ciphers/fastblowfish_kernels.hpp"
 
 namespace quillfern::ciphers {
+namespace {
+
+// The longest period kept in memory (twice over), and the stretch of key
+// bytes walked at a time beyond it.
+constexpr std::size_t kept_period_most = std::size_t{4} << 20;
+constexpr std::size_t walked_stretch = std::size_t{64} << 10;
+
+}  // namespace
 
 FastBlowFishStream::FastBlowFishStream(std::size_t length, std::string_view password)
     : length_(length) {
@@ -21,8 +29,14 @@ FastBlowFishStream::FastBlowFishStream(std::size_t length, std::string_view pass
   const std::size_t n = password.size();
   const std::size_t cursor_period = n >= 3 ? n - 1 : 1;
   period_ = std::lcm(fast_blow_fish_block, cursor_period);
+  const std::uint32_t key = fast_blow_fish_key(length, password);
+  if (period_ > kept_period_most && processed_ > walked_stretch) {
+    walker_ = std::make_unique<detail::KeyWalker>(password, key);
+    keys_.resize(walked_stretch);
+    return;
+  }
   const std::size_t walked = std::min(processed_, 2 * period_);
-  walked_ = detail::fast_blow_fish_key_stream(walked, password, fast_blow_fish_key(length, password));
+  walked_ = detail::fast_blow_fish_key_stream(walked, password, key);
   if (walked < length_) {
     const std::size_t copies = std::max<std::size_t>(1, 4096 / period_);
     repeated_.resize(copies * period_);
@@ -37,6 +51,7 @@ FastBlowFishStream::FastBlowFishStream(std::size_t length, std::string_view pass
 FastBlowFishStream::~FastBlowFishStream() = default;
 
 std::uint8_t FastBlowFishStream::key_at(std::size_t t) const noexcept {
+  if (walker_) return keys_[t - length_];  // a fill position, just walked
   return t < walked_.size() ? walked_[t] : walked_[period_ + (t - period_) % period_];
 }
 
@@ -47,6 +62,7 @@ std::size_t FastBlowFishStream::process(const char* in_text, std::size_t size, c
   }
   const auto* in = reinterpret_cast<const std::uint8_t*>(in_text);
   auto* out = reinterpret_cast<std::uint8_t*>(out_text);
+  if (walker_) return process_walking(in, size, out, on_zero);
   const cpu::Kernel kernel = detail::fast_blow_fish_kernel();
   const std::size_t walked = walked_.size();
   std::size_t zeros = 0;
@@ -70,9 +86,32 @@ std::size_t FastBlowFishStream::process(const char* in_text, std::size_t size, c
   return zeros;
 }
 
+std::size_t FastBlowFishStream::process_walking(const std::uint8_t* in, std::size_t size, std::uint8_t* out,
+                                                const ZeroNotice& on_zero) {
+  const cpu::Kernel kernel = detail::fast_blow_fish_kernel();
+  std::size_t zeros = 0;
+  for (std::size_t done = 0; done < size;) {
+    const std::size_t count = std::min(keys_.size(), size - done);
+    walker_->walk(keys_.data(), count);
+    zeros += detail::xor_with_key(kernel, in + done, keys_.data(), out + done, count, consumed_ + done + 1, on_zero);
+    done += count;
+  }
+  consumed_ += size;
+  zeros_ += zeros;
+  return zeros;
+}
+
 std::size_t FastBlowFishStream::finish(const ZeroNotice& on_zero) {
   // Fill positions hold spaces; their results are dropped, but a zero
-  // among them is still told.
+  // among them is still told. A walker is walked on to them first.
+  if (walker_ && length_ < processed_) {
+    for (std::size_t t = consumed_; t < length_;) {
+      const std::size_t count = std::min(keys_.size(), length_ - t);
+      walker_->walk(keys_.data(), count);
+      t += count;
+    }
+    walker_->walk(keys_.data(), processed_ - length_);
+  }
   std::size_t zeros = 0;
   for (std::size_t t = length_; t < processed_; ++t) {
     if ((32 ^ key_at(t)) == 0) {
