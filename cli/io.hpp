@@ -42,6 +42,13 @@ class InputFile {
   // input, 0 once it is exhausted.
   [[nodiscard]] std::size_t read(char* data, std::size_t size);
 
+  // Before the first read: the bytes of a regular file from where the
+  // input stands (standard input may stand past a password read from it)
+  // to its end, as the system tells them now. Nothing for anything else: a
+  // pipe, a device, a closed standard input, and a regular file that says
+  // it is empty (some files of the kernel's have content all the same).
+  [[nodiscard]] std::optional<std::uint64_t> regular_length() const;
+
  private:
   platform::File file_;  // not open: standard input
 };
