@@ -20,8 +20,8 @@
 namespace quillfern::cli {
 namespace {
 
-int code_at(std::string_view text, std::size_t position) {
-  return static_cast<unsigned char>(text[position - 1]);
+int code_at(const char* codes, std::size_t position) {
+  return static_cast<unsigned char>(codes[position - 1]);
 }
 
 // Reports a result that would lose characters; true when the command may
@@ -33,11 +33,21 @@ bool allow_loss(const Context& context, const std::string& why) {
   return false;
 }
 
+// One piece of a streamed command's codes, page-aligned.
+class Piece {
+ public:
+  [[nodiscard]] char* data() const noexcept { return buffer_.get(); }
+  [[nodiscard]] static constexpr std::size_t size() noexcept { return stream_piece; }
+
+ private:
+  PageBuffer buffer_ = page_aligned(stream_piece);
+};
+
 // The pieces a streamed command works on: the input's codes and the
-// result's, each one piece long.
+// result's.
 struct Pieces {
-  std::string in = std::string(stream_piece, '\0');
-  std::string out = std::string(stream_piece, '\0');
+  Piece in;
+  Piece out;
 };
 
 CodeSink sink_of(const Context& context, bool hold) {
@@ -106,7 +116,7 @@ int text_box_stream(Context& context, bool crypt, std::uint64_t key, const std::
     const std::size_t before = stream.consumed();
     const std::size_t written = stream.process(pieces.in.data(), got, pieces.out.data());
     if (first_code < 0 && stream.dropped() != 0) {
-      first_code = code_at(pieces.in, stream.first_dropped() - before);
+      first_code = code_at(pieces.in.data(), stream.first_dropped() - before);
     }
     // Once a code is dropped, a result held back will not be written.
     if (loss_allowed || stream.dropped() == 0) sink.write(pieces.out.data(), written);
@@ -193,7 +203,7 @@ int encipher(Context& context) {
   for (std::size_t got; run.stream.cut_at() == 0 && (got = run.source.read(in.data(), in.size())) != 0;) {
     const std::size_t written = run.stream.process(in.data(), got, out.data());
     if (run.stream.cut_at() != 0 && run.stream.cut_at() > lp) {
-      cut_code = code_at(in, run.stream.cut_at() - lp - read);
+      cut_code = code_at(in.data(), run.stream.cut_at() - lp - read);
     }
     read += got;
     if (run.loss_allowed || run.stream.cut_at() == 0) run.sink.write(out.data(), written);
@@ -229,7 +239,7 @@ int decipher(Context& context) {
   for (std::size_t got; stream.stopped_at() == 0 && (got = run.source.read(in.data(), in.size())) != 0;) {
     const std::size_t written = stream.process(in.data(), got, out.data());
     if (stream.decided() && stream.verdict() != ciphers::CipherVerdict::done) break;
-    if (stream.stopped_at() != 0) stop_code = code_at(in, stream.stopped_at() - read);
+    if (stream.stopped_at() != 0) stop_code = code_at(in.data(), stream.stopped_at() - read);
     read += got;
     if (written != 0 && (run.loss_allowed || stream.stopped_at() == 0)) run.sink.write(out.data(), written);
   }

@@ -5,11 +5,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "cli/command.hpp"
 
 namespace quillfern::cli {
 namespace {
+
+constexpr std::size_t page_alignment = 4096;
 
 std::string system_message(std::string_view what, const std::string& path, int error) {
   std::string text(what);
@@ -80,6 +83,14 @@ std::optional<std::uint64_t> InputFile::regular_length() const {
   const off_t at = ::lseek(STDIN_FILENO, 0, SEEK_CUR);
   if (at < 0 || at >= info.st_size) return std::nullopt;
   return static_cast<std::uint64_t>(info.st_size - at);
+}
+
+void FreePageBuffer::operator()(char* buffer) const noexcept {
+  ::operator delete[](buffer, std::align_val_t{page_alignment});
+}
+
+PageBuffer page_aligned(std::size_t size) {
+  return PageBuffer(static_cast<char*>(::operator new[](size, std::align_val_t{page_alignment})));
 }
 
 OutputFile::OutputFile(const std::string& path, bool force) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -73,6 +74,15 @@ class OutputFile {
  private:
   std::optional<platform::ReplacingFile> file_;  // none: standard output
 };
+
+// A buffer that starts on a page: the system copies from the page cache
+// into a page-aligned destination several times as fast as into a
+// misaligned one. Its bytes are left as they come.
+struct FreePageBuffer {
+  void operator()(char* buffer) const noexcept;
+};
+using PageBuffer = std::unique_ptr<char[], FreePageBuffer>;
+[[nodiscard]] PageBuffer page_aligned(std::size_t size);
 
 // Writes `text` to descriptor `fd` as far as it goes, for output whose
 // loss must not stop the tool (messages, notices, a terminal gone): a

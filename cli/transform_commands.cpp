@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
-#include <new>
 
 #include "cli/command.hpp"
 #include "cli/explain.hpp"
@@ -74,16 +73,6 @@ int shift_command(Context& context) {
 // control's result.
 constexpr std::size_t hex_piece = std::size_t{128} << 10;
 
-// Page-aligned buffers: the kernel copies from the page cache into a
-// page-aligned destination several times as fast as into a misaligned one.
-struct FreeBuffer {
-  void operator()(char* p) const noexcept { ::operator delete[](p, std::align_val_t{4096}); }
-};
-using Buffer = std::unique_ptr<char[], FreeBuffer>;
-Buffer page_aligned(std::size_t size) {
-  return Buffer(static_cast<char*>(::operator new[](size, std::align_val_t{4096})));
-}
-
 // -o FILE (replaced atomically, read-only only with --force) or standard
 // output.
 OutputFile output_of(const Context& context) {
@@ -136,7 +125,7 @@ struct HexStream {
 
   InputFile input;
   OutputFile output;
-  Buffer in, out;
+  PageBuffer in, out;
 };
 
 int convert_command(Context& context) {

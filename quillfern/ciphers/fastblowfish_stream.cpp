@@ -9,9 +9,11 @@
 namespace quillfern::ciphers {
 namespace {
 
-// The longest period kept in memory (twice over), and the stretch of key
-// bytes walked at a time beyond it.
+// The longest period kept in memory (twice over), how far a short one is
+// repeated so that the kernel runs on long stretches, and the stretch of
+// key bytes walked at a time beyond the longest.
 constexpr std::size_t kept_period_most = std::size_t{4} << 20;
+constexpr std::size_t repeated_most = std::size_t{64} << 10;
 constexpr std::size_t walked_stretch = std::size_t{64} << 10;
 
 }  // namespace
@@ -24,8 +26,7 @@ FastBlowFishStream::FastBlowFishStream(std::size_t length, std::string_view pass
   // block position together; from the second period on every slot has
   // been set by its periodic lookups (or never is), so the key stream from
   // position period_ on repeats with period_. The first two periods are
-  // walked and the second one is repeated to a few kilobytes, so that the
-  // kernel runs on long stretches.
+  // walked and the second one is repeated to 64 KiB.
   const std::size_t n = password.size();
   const std::size_t cursor_period = n >= 3 ? n - 1 : 1;
   period_ = std::lcm(fast_blow_fish_block, cursor_period);
@@ -38,7 +39,7 @@ FastBlowFishStream::FastBlowFishStream(std::size_t length, std::string_view pass
   const std::size_t walked = std::min(processed_, 2 * period_);
   walked_ = detail::fast_blow_fish_key_stream(walked, password, key);
   if (walked < length_) {
-    const std::size_t copies = std::max<std::size_t>(1, 4096 / period_);
+    const std::size_t copies = std::max<std::size_t>(1, repeated_most / period_);
     repeated_.resize(copies * period_);
     for (std::size_t at = 0; at < repeated_.size(); at += period_) {
       std::copy_n(walked_.begin() + static_cast<std::ptrdiff_t>(period_), period_,
