@@ -84,15 +84,11 @@ Result refused_without_password() {
 
 }  // namespace
 
-namespace detail {
-
 RepeatedPassword::RepeatedPassword(std::string_view password) : password_(password) {
   if (!password_.empty()) span_ = repeat_password(password_, std::size_t{1} << 20, key_);
 }
 
 RepeatedPassword::~RepeatedPassword() { platform::secure_wipe(password_); }
-
-}  // namespace detail
 
 CipherVerdict EnCipherStream::verdict() const noexcept {
   return password_.empty() ? CipherVerdict::no_password : CipherVerdict::done;

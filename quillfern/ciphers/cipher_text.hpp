@@ -53,9 +53,7 @@ struct DeCipherResult {
 // empty password). Never throws except for allocation; linear.
 [[nodiscard]] DeCipherResult decipher_text(std::string_view cipher, std::string_view password);
 
-namespace detail {
-
-// What both cipher-text streams keep: the password, and the password
+// What both cipher-text streams keep, their common base: the password, and the password
 // repeated over a few kilobytes so that codes are combined over long
 // stretches. Both are wiped on destruction; not copyable.
 class RepeatedPassword {
@@ -73,13 +71,11 @@ class RepeatedPassword {
   std::size_t consumed_ = 0;         // codes taken so far (of the text or the cipher text)
 };
 
-}  // namespace detail
-
 // EnCipherText over a text that arrives in pieces of any size, in order:
 // begin() and the pieces together give exactly the cipher text of
 // encipher_text on the whole text, cut at the same position. Memory does
 // not grow with the text. Copies of the password are wiped on destruction.
-class EnCipherStream : private detail::RepeatedPassword {
+class EnCipherStream : private RepeatedPassword {
  public:
   explicit EnCipherStream(std::string_view password) : RepeatedPassword(password) {}
 
@@ -107,7 +103,7 @@ class EnCipherStream : private detail::RepeatedPassword {
 // has been deciphered (or has failed to), and from then on the text after
 // it comes out piece by piece: together exactly decipher_text's text,
 // stopped at the same position. Memory does not grow with the text.
-class DeCipherStream : private detail::RepeatedPassword {
+class DeCipherStream : private RepeatedPassword {
  public:
   explicit DeCipherStream(std::string_view password);
   ~DeCipherStream();

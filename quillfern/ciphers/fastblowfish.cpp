@@ -24,7 +24,7 @@ inline std::uint32_t lookup_or(std::span<const std::uint8_t> table, std::uint32_
 // Key bytes of processed positions 0 .. count-1 (0-based).
 SecretBytes walk_key_stream(std::size_t count, std::string_view password, std::uint32_t password_key) {
   SecretBytes stream(count);
-  detail::KeyWalker(password, password_key).walk(stream.data(), count);
+  FastBlowFishKeyWalker(password, password_key).walk(stream.data(), count);
   return stream;
 }
 
@@ -179,12 +179,12 @@ std::string fast_blow_fish(std::string_view text, std::string_view password,
 
 }  // namespace quillfern::ciphers
 
-namespace quillfern::ciphers::detail {
+namespace quillfern::ciphers {
 
-KeyWalker::KeyWalker(std::string_view password, std::uint32_t password_key)
+FastBlowFishKeyWalker::FastBlowFishKeyWalker(std::string_view password, std::uint32_t password_key)
     : password_(password.begin(), password.end()), password_key_(password_key) {}
 
-void KeyWalker::walk(std::uint8_t* out, std::size_t count) noexcept {
+void FastBlowFishKeyWalker::walk(std::uint8_t* out, std::size_t count) noexcept {
   const std::span<const std::uint8_t> t1 = key_table(1), t2 = key_table(2), t3 = key_table(3),
                                       t4 = key_table(4), t5 = key_table(5), t6 = key_table(6),
                                       t7 = key_table(7), t8 = key_table(8);
@@ -219,6 +219,10 @@ void KeyWalker::walk(std::uint8_t* out, std::size_t count) noexcept {
   index_ = index;
   a_ = a, b_ = b, c_ = c, d_ = d;
 }
+
+}  // namespace quillfern::ciphers
+
+namespace quillfern::ciphers::detail {
 
 SecretBytes fast_blow_fish_key_stream(std::size_t count, std::string_view password,
                                                     std::uint32_t password_key) {

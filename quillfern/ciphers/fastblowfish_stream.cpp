@@ -32,14 +32,15 @@ FastBlowFishStream::FastBlowFishStream(std::size_t length, std::string_view pass
   period_ = std::lcm(fast_blow_fish_block, cursor_period);
   const std::uint32_t key = fast_blow_fish_key(length, password);
   if (period_ > kept_period_most && processed_ > walked_stretch) {
-    walker_ = std::make_unique<detail::KeyWalker>(password, key);
+    walker_ = std::make_unique<FastBlowFishKeyWalker>(password, key);
     keys_.resize(walked_stretch);
     return;
   }
   const std::size_t walked = std::min(processed_, 2 * period_);
   walked_ = detail::fast_blow_fish_key_stream(walked, password, key);
-  if (walked < length_) {
-    const std::size_t copies = std::max<std::size_t>(1, repeated_most / period_);
+  // A period of 64 KiB or more is read where it was walked.
+  if (walked < length_ && period_ < repeated_most) {
+    const std::size_t copies = repeated_most / period_;
     repeated_.resize(copies * period_);
     for (std::size_t at = 0; at < repeated_.size(); at += period_) {
       std::copy_n(walked_.begin() + static_cast<std::ptrdiff_t>(period_), period_,
@@ -75,9 +76,12 @@ std::size_t FastBlowFishStream::process(const char* in_text, std::size_t size, c
       key = walked_.data() + t;
       count = std::min(count, walked - t);
     } else {
-      const std::size_t offset = (t - walked) % repeated_.size();
-      key = repeated_.data() + offset;
-      count = std::min(count, repeated_.size() - offset);
+      const bool copied = !repeated_.empty();
+      const std::uint8_t* repeat = copied ? repeated_.data() : walked_.data() + period_;
+      const std::size_t repeat_size = copied ? repeated_.size() : period_;
+      const std::size_t offset = (t - walked) % repeat_size;
+      key = repeat + offset;
+      count = std::min(count, repeat_size - offset);
     }
     zeros += detail::xor_with_key(kernel, in + done, key, out + done, count, t + 1, on_zero);
     done += count;

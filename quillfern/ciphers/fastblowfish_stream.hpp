@@ -16,9 +16,7 @@
 
 namespace quillfern::ciphers {
 
-namespace detail {
-class KeyWalker;
-}
+class FastBlowFishKeyWalker;
 
 // Memory: at most about 8 MiB for any password. A key stream that repeats
 // within 4 MiB (a password of up to 32,769 characters) is kept for two
@@ -57,7 +55,7 @@ class FastBlowFishStream {
   std::size_t period_;     // the key stream repeats with it from position period_ on
   SecretBytes walked_;                 // the first positions, step by step
   SecretBytes repeated_;               // one period from walked_.size() on, repeated
-  std::unique_ptr<detail::KeyWalker> walker_;  // a long period: walked as the text comes
+  std::unique_ptr<FastBlowFishKeyWalker> walker_;  // a long period: walked as the text comes
   SecretBytes keys_;                           // its key bytes, a stretch at a time
   std::size_t consumed_ = 0;
   std::size_t zeros_ = 0;

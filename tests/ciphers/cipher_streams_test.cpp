@@ -84,8 +84,10 @@ std::vector<Case> cases(unsigned seed) {
                      test::random_text(lp, s + 1, wide ? 1 : 33, wide ? 255 : 126)});
     }
   }
-  // A password whose FastBlowFish key stream repeats only after some
-  // megabytes, which the stream walks as the text comes instead of keeping.
+  // FastBlowFish key streams that repeat after 75 KiB (the text goes on
+  // past two periods, read where they were walked) and only after some
+  // megabytes (walked as the text comes instead of kept).
+  out.push_back({test::random_text(200000, seed + 4, 0, 15), test::random_text(600, seed + 5)});
   out.push_back({test::random_text(200000, seed + 2, 0, 15), test::random_text(40000, seed + 3)});
   return out;
 }
