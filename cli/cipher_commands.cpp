@@ -88,12 +88,12 @@ int fast_blow_fish(Context& context) {
     if (first) (void)context.notices.show("ERROR Zero!", platform::style_ok_only);
     context.notices.repeat_last(first ? zeros - 1 : zeros);
   };
-  Pieces pieces;
-  for (std::size_t got; (got = source.read(pieces.in.data(), pieces.in.size())) != 0;) {
-    const std::size_t zeros =
-        stream.process(pieces.in.data(), got, pieces.out.data(), each ? tell : ciphers::ZeroNotice{});
+  // In place: one piece in the cache instead of two.
+  const Piece piece;
+  for (std::size_t got; (got = source.read(piece.data(), piece.size())) != 0;) {
+    const std::size_t zeros = stream.process(piece.data(), got, piece.data(), each ? tell : ciphers::ZeroNotice{});
     if (!each) count(zeros);
-    sink.write(pieces.out.data(), got);
+    sink.write(piece.data(), got);
   }
   const std::size_t zeros = stream.finish(each ? tell : ciphers::ZeroNotice{});
   if (!each) count(zeros);

@@ -45,12 +45,13 @@ TextBoxResult run(Direction direction, std::string_view text, std::uint64_t key)
 }
 
 // Through the kernel chosen for the stream.
-std::size_t pack(bool vector, const std::uint8_t* in, const std::uint8_t* add, const std::uint8_t* take,
+std::size_t pack(cpu::Kernel kernel, const std::uint8_t* in, const std::uint8_t* add, const std::uint8_t* take,
                  std::size_t count, std::uint8_t* out, std::size_t& first_drop) noexcept {
 #if QUILLFERN_X86_KERNELS
-  if (vector) return detail::text_box_ssse3(in, add, take, count, out, first_drop);
+  if (kernel == cpu::Kernel::avx2) return detail::text_box_avx2(in, add, take, count, out, first_drop);
+  if (kernel == cpu::Kernel::ssse3) return detail::text_box_ssse3(in, add, take, count, out, first_drop);
 #else
-  (void)vector;
+  (void)kernel;
 #endif
   return detail::text_box_portable(in, add, take, count, out, first_drop);
 }
@@ -109,15 +110,15 @@ std::size_t text_box_portable(const std::uint8_t* in, const std::uint8_t* add, c
 }  // namespace detail
 
 void TextBoxKernels::use(TextBoxStream& stream, cpu::Kernel kernel) noexcept {
-  stream.vector_ = cpu::pick(detail::text_box_kernels, kernel) == cpu::Kernel::ssse3;
+  stream.level_ = static_cast<unsigned char>(cpu::pick(detail::text_box_kernels, kernel));
 }
 
 cpu::Kernel TextBoxKernels::used(const TextBoxStream& stream) noexcept {
-  return stream.vector_ ? cpu::Kernel::ssse3 : cpu::Kernel::portable;
+  return static_cast<cpu::Kernel>(stream.level_);
 }
 
 TextBoxStream::TextBoxStream(Direction direction, std::uint64_t key)
-    : vector_(detail::text_box_kernel() == cpu::Kernel::ssse3) {
+    : level_(static_cast<unsigned char>(detail::text_box_kernel())) {
   const std::array<std::int64_t, 6> move = moves(direction, key);
   bytewise_ = std::all_of(move.begin(), move.end(), [](std::int64_t m) { return m >= -255 && m <= 255; });
   for (std::size_t phase = 0; phase < moves_.size(); ++phase) moves_[phase] = static_cast<std::int16_t>(move[phase]);
@@ -139,7 +140,7 @@ std::size_t TextBoxStream::process(const char* in_text, std::size_t size, char* 
     std::size_t first = count;
     if (bytewise_) {
       const std::size_t offset = consumed_ % pattern_length;
-      kept = pack(vector_, in + done, add_.data() + offset, take_.data() + offset, count, out + written, first);
+      kept = pack(static_cast<cpu::Kernel>(level_), in + done, add_.data() + offset, take_.data() + offset, count, out + written, first);
     } else {
       // Moves of 255 or more: code by code, as the portable kernel does.
       for (std::size_t i = 0; i < count; ++i) {

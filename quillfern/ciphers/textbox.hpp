@@ -84,7 +84,7 @@ class TextBoxStream {
   std::array<unsigned char, 2 * pattern_length> add_{}, take_{};
   std::array<std::int16_t, 6> moves_{};
   bool bytewise_ = true;
-  bool vector_ = false;  // the SSSE3 kernel, else the portable one
+  unsigned char level_ = 0;  // the kernel's level (cpu::Kernel)
   std::size_t consumed_ = 0;
   std::size_t dropped_ = 0;
   std::size_t first_dropped_ = 0;

@@ -1,5 +1,5 @@
 // The kernels behind the text-box stream (the portable one in textbox.cpp,
-// the SSSE3 one in textbox_ssse3.cpp): every code moved by its amount, the
+// the SSSE3 and AVX2 ones in textbox_x86.cpp): every code moved by its amount, the
 // codes that leave 0..255 dropped and the kept ones packed together, with
 // no branch per code. And the choice of kernel for the tests, the
 // benchmarks and the fuzzers that compare them. Internal: not installed.
@@ -16,8 +16,9 @@ namespace quillfern::ciphers {
 
 namespace detail {
 
-// The levels the text-box stream has kernels for. Both give identical results.
-inline constexpr std::array<cpu::Kernel, 2> text_box_kernels = {cpu::Kernel::portable, cpu::Kernel::ssse3};
+// The levels the text-box stream has kernels for. All give identical results.
+inline constexpr std::array<cpu::Kernel, 3> text_box_kernels = {cpu::Kernel::portable, cpu::Kernel::ssse3,
+                                                                cpu::Kernel::avx2};
 
 // The kernel a new TextBoxStream runs: chosen on the first call from
 // cpu::kernel_level(), then cached.
@@ -34,6 +35,9 @@ std::size_t text_box_portable(const std::uint8_t* in, const std::uint8_t* add, c
 QUILLFERN_TARGET_SSSE3 std::size_t text_box_ssse3(const std::uint8_t* in, const std::uint8_t* add,
                                                   const std::uint8_t* take, std::size_t count, std::uint8_t* out,
                                                   std::size_t& first_drop) noexcept;
+QUILLFERN_TARGET_AVX2 std::size_t text_box_avx2(const std::uint8_t* in, const std::uint8_t* add,
+                                                const std::uint8_t* take, std::size_t count, std::uint8_t* out,
+                                                std::size_t& first_drop) noexcept;
 #endif
 
 }  // namespace detail
