@@ -20,8 +20,8 @@
 namespace quillfern::cli {
 namespace {
 
-int code_at(std::string_view text, std::size_t position) {
-  return static_cast<unsigned char>(text[position - 1]);
+int code_at(const char* codes, std::size_t position) {
+  return static_cast<unsigned char>(codes[position - 1]);
 }
 
 // Reports a result that would lose characters; true when the command may
@@ -33,11 +33,21 @@ bool allow_loss(const Context& context, const std::string& why) {
   return false;
 }
 
+// One piece of a streamed command's codes, page-aligned.
+class Piece {
+ public:
+  [[nodiscard]] char* data() const noexcept { return buffer_.get(); }
+  [[nodiscard]] static constexpr std::size_t size() noexcept { return stream_piece; }
+
+ private:
+  PageBuffer buffer_ = page_aligned(stream_piece);
+};
+
 // The pieces a streamed command works on: the input's codes and the
-// result's, each one piece long.
+// result's.
 struct Pieces {
-  std::string in = std::string(stream_piece, '\0');
-  std::string out = std::string(stream_piece, '\0');
+  Piece in;
+  Piece out;
 };
 
 CodeSink sink_of(const Context& context, bool hold) {
@@ -57,14 +67,17 @@ void show_cipher_text_box(const Context& context, std::string_view text) {
 }
 
 // FastBlowFish needs the whole length first: a regular file tells it, any
-// other input is spooled. Zero results are counted on the fast path and
-// shown one by one only where each is printed.
+// other input is spooled. A regular file read as it is may still change
+// before its last code, and the key stream depends on the length, so then
+// the result is held back until the whole file has been read unchanged.
+// Zero results are counted on the fast path and shown one by one only
+// where each is printed.
 int fast_blow_fish(Context& context) {
   std::string password = context.password();
   const platform::WipeOnExit wipe_password(password);
   CodeSource source(context.input_path(), context.encoding, true);
   ciphers::FastBlowFishStream stream(static_cast<std::size_t>(*source.length()), password);
-  CodeSink sink = sink_of(context, false);
+  CodeSink sink = sink_of(context, source.live());
   const bool each = context.notices.mode() == NoticeMode::each;
   const ciphers::ZeroNotice tell = [&](std::size_t) {
     (void)context.notices.show("ERROR Zero!", platform::style_ok_only);
@@ -75,12 +88,12 @@ int fast_blow_fish(Context& context) {
     if (first) (void)context.notices.show("ERROR Zero!", platform::style_ok_only);
     context.notices.repeat_last(first ? zeros - 1 : zeros);
   };
-  Pieces pieces;
-  for (std::size_t got; (got = source.read(pieces.in.data(), pieces.in.size())) != 0;) {
-    const std::size_t zeros =
-        stream.process(pieces.in.data(), got, pieces.out.data(), each ? tell : ciphers::ZeroNotice{});
+  // In place: one piece in the cache instead of two.
+  const Piece piece;
+  for (std::size_t got; (got = source.read(piece.data(), piece.size())) != 0;) {
+    const std::size_t zeros = stream.process(piece.data(), got, piece.data(), each ? tell : ciphers::ZeroNotice{});
     if (!each) count(zeros);
-    sink.write(pieces.out.data(), got);
+    sink.write(piece.data(), got);
   }
   const std::size_t zeros = stream.finish(each ? tell : ciphers::ZeroNotice{});
   if (!each) count(zeros);
@@ -103,7 +116,7 @@ int text_box_stream(Context& context, bool crypt, std::uint64_t key, const std::
     const std::size_t before = stream.consumed();
     const std::size_t written = stream.process(pieces.in.data(), got, pieces.out.data());
     if (first_code < 0 && stream.dropped() != 0) {
-      first_code = code_at(pieces.in, stream.first_dropped() - before);
+      first_code = code_at(pieces.in.data(), stream.first_dropped() - before);
     }
     // Once a code is dropped, a result held back will not be written.
     if (loss_allowed || stream.dropped() == 0) sink.write(pieces.out.data(), written);
@@ -147,38 +160,58 @@ int text_box(Context& context) {
   return text_box_stream(context, crypt, ciphers::text_box_read_key(password), password);
 }
 
+// What encipher and decipher start with: the password, the text, the
+// stream, and the result, held back unless --allow-loss (opened at its
+// first write, so that a refusal leaves no trace).
+template <typename Stream>
+struct CipherTextRun {
+  explicit CipherTextRun(Context& context)
+      : password(context.password()),
+        source(context.input_path(), context.encoding, false),
+        stream(password),
+        loss_allowed(context.args.has("allow-loss")),
+        sink(sink_of(context, !loss_allowed)) {}
+
+  // An empty password is refused with the control's message box.
+  [[nodiscard]] bool refused(const Context& context) const {
+    if (stream.verdict() != ciphers::CipherVerdict::no_password) return false;
+    show_cipher_text_box(context, "Please put in a password");
+    return true;
+  }
+
+  std::string password;
+  platform::WipeOnExit wipe_password{password};
+  CodeSource source;
+  Stream stream;
+  bool loss_allowed;
+  CodeSink sink;
+  Pieces pieces;
+};
+
 // The cipher text is cut where a sum first exceeds 255; without
 // --allow-loss the result is held back until the text has gone through.
 int encipher(Context& context) {
-  std::string password = context.password();
-  const platform::WipeOnExit wipe_password(password);
-  CodeSource source(context.input_path(), context.encoding, false);
-  ciphers::EnCipherStream stream(password);
-  if (stream.verdict() == ciphers::CipherVerdict::no_password) {
-    show_cipher_text_box(context, "Please put in a password");
-    return exit_refused;
-  }
-  const bool loss_allowed = context.args.has("allow-loss");
-  CodeSink sink = sink_of(context, !loss_allowed);
-  Pieces pieces;
-  const std::size_t lp = password.size();
+  CipherTextRun<ciphers::EnCipherStream> run(context);
+  if (run.refused(context)) return exit_refused;
+  auto& [in, out] = run.pieces;
+  const std::size_t lp = run.password.size();
   std::string block(lp, '\0');
   const platform::WipeOnExit wipe_block(block);
-  sink.write(block.data(), stream.begin(block.data()));
+  run.sink.write(block.data(), run.stream.begin(block.data()));
   std::uint64_t read = 0;
   int cut_code = -1;
-  for (std::size_t got; stream.cut_at() == 0 && (got = source.read(pieces.in.data(), pieces.in.size())) != 0;) {
-    const std::size_t written = stream.process(pieces.in.data(), got, pieces.out.data());
-    if (stream.cut_at() != 0 && stream.cut_at() > lp) {
-      cut_code = code_at(pieces.in, stream.cut_at() - lp - read);
+  for (std::size_t got; run.stream.cut_at() == 0 && (got = run.source.read(in.data(), in.size())) != 0;) {
+    const std::size_t written = run.stream.process(in.data(), got, out.data());
+    if (run.stream.cut_at() != 0 && run.stream.cut_at() > lp) {
+      cut_code = code_at(in.data(), run.stream.cut_at() - lp - read);
     }
     read += got;
-    if (loss_allowed || stream.cut_at() == 0) sink.write(pieces.out.data(), written);
+    if (run.loss_allowed || run.stream.cut_at() == 0) run.sink.write(out.data(), written);
   }
-  if (stream.cut_at() != 0) {
+  if (run.stream.cut_at() != 0) {
     // The message names positions, never a code of the password.
-    const std::size_t at = stream.cut_at();
-    const std::uint64_t whole = lp + read + count_rest(source, pieces);
+    const std::size_t at = run.stream.cut_at();
+    const std::uint64_t whole = lp + read + count_rest(run.source, run.pieces);
     std::string why = "encipher would cut the cipher text at position " + std::to_string(at) + " of " +
                       std::to_string(whole) + ": ";
     if (at <= lp) {
@@ -190,46 +223,38 @@ int encipher(Context& context) {
     }
     if (!allow_loss(context, why)) return exit_loss;
   }
-  sink.commit();
+  run.sink.commit();
   return exit_ok;
 }
 
 // The verdict comes with the password block, before any of the text; a
 // stop (a damaged cipher text) may come anywhere after it.
 int decipher(Context& context) {
-  std::string password = context.password();
-  const platform::WipeOnExit wipe_password(password);
-  CodeSource source(context.input_path(), context.encoding, false);
-  ciphers::DeCipherStream stream(password);
-  if (stream.verdict() == ciphers::CipherVerdict::no_password) {
-    show_cipher_text_box(context, "Please put in a password");
-    return exit_refused;
-  }
-  const bool loss_allowed = context.args.has("allow-loss");
-  // Opened at its first write: a refusal leaves no trace.
-  CodeSink sink = sink_of(context, !loss_allowed);
-  Pieces pieces;
+  CipherTextRun<ciphers::DeCipherStream> run(context);
+  if (run.refused(context)) return exit_refused;
+  auto& [in, out] = run.pieces;
+  auto& stream = run.stream;
   std::uint64_t read = 0;
   int stop_code = -1;
-  for (std::size_t got; stream.stopped_at() == 0 && (got = source.read(pieces.in.data(), pieces.in.size())) != 0;) {
-    const std::size_t written = stream.process(pieces.in.data(), got, pieces.out.data());
+  for (std::size_t got; stream.stopped_at() == 0 && (got = run.source.read(in.data(), in.size())) != 0;) {
+    const std::size_t written = stream.process(in.data(), got, out.data());
     if (stream.decided() && stream.verdict() != ciphers::CipherVerdict::done) break;
-    if (stream.stopped_at() != 0) stop_code = code_at(pieces.in, stream.stopped_at() - read);
+    if (stream.stopped_at() != 0) stop_code = code_at(in.data(), stream.stopped_at() - read);
     read += got;
-    if (written != 0 && (loss_allowed || stream.stopped_at() == 0)) sink.write(pieces.out.data(), written);
+    if (written != 0 && (run.loss_allowed || stream.stopped_at() == 0)) run.sink.write(out.data(), written);
   }
   if (stream.finish() != ciphers::CipherVerdict::done) {
     show_cipher_text_box(context, "Access Denied");
     return exit_refused;
   }
   if (stream.stopped_at() != 0) {
-    const std::uint64_t whole = read + count_rest(source, pieces);
+    const std::uint64_t whole = read + count_rest(run.source, run.pieces);
     const std::string why = "decipher stopped at cipher position " + std::to_string(stream.stopped_at()) + " of " +
                             std::to_string(whole) + ": its code " + std::to_string(stop_code) +
                             " is below the password code aligned with it, so the cipher text is damaged";
     if (!allow_loss(context, why)) return exit_loss;
   }
-  sink.commit();
+  run.sink.commit();
   return exit_ok;
 }
 
@@ -247,44 +272,44 @@ int print_tables(Context& context) {
 }  // namespace
 
 std::vector<Command> cipher_commands() {
-  const std::vector<Option> verbose{
-      {"verbose", 'v', "", "print the key number on standard error"}};
-  std::vector<Command> rows;
-  rows.push_back({"fastblowfish", &operation_of<&Encryption::FastBlowFish>(), "[FILE]",
-                  "encipher or decipher with FastBlowFish (the same command both ways)",
-                  "The result has the input's length. Every position whose result is code 0 "
-                  "shows \"ERROR Zero!\" (see --notices); the result is written all the same. "
-                  "Any size streams in bounded memory; a pipe is spooled first, as the key "
-                  "depends on the whole length.",
-                  uses_text_io | uses_password | uses_notices, {}, fast_blow_fish});
-  rows.push_back({"textbox-crypt", &operation_of<&Encryption::TextBoxCrypt>(), "[FILE]",
-                  "scramble a text under the key number of a password",
-                  "The key number is the password's code sum divided by 60. A code that would "
-                  "leave 0..255 is dropped by the control; then nothing is written (exit 4) "
-                  "unless --allow-loss is given: the result is held back until the end.",
-                  uses_text_io | uses_password | uses_loss, verbose, text_box<true>});
-  rows.push_back({"textbox-decrypt", &operation_of<&Encryption::TextBoxDeCrypt>(), "[FILE]",
-                  "unscramble a text scrambled by textbox-crypt with the same password",
-                  "Give the same password as for textbox-crypt (not the key number), or the "
-                  "key number itself with --key-number (identify finds it).",
-                  uses_text_io | uses_password | uses_loss,
-                  {verbose[0], {"key-number", 'k', "K", "use key number K instead of a password"}},
-                  text_box<false>});
-  rows.push_back({"encipher", &operation_of<&Encryption::EnCipherText>(), "[FILE]",
-                  "encipher a text into a cipher text that carries its password",
-                  "A password code plus its aligned code above 255 cuts the cipher text; then "
-                  "nothing is written (exit 4) unless --allow-loss is given. An empty password "
-                  "is refused (exit 3).",
-                  uses_text_io | uses_password | uses_loss | uses_notices, {}, encipher});
-  rows.push_back({"decipher", &operation_of<&Encryption::DeCipherText>(), "[FILE]",
-                  "decipher a cipher text made by encipher, checking its password",
-                  "A cipher text that does not decipher to the password followed by the text "
-                  "is refused with \"Access Denied\" (exit 3, no output).",
-                  uses_text_io | uses_password | uses_loss | uses_notices, {}, decipher});
-  rows.push_back({"tables", nullptr, "",
-                  "print the eight FastBlowFish key tables, one line each, in hexadecimal", "",
-                  uses_nothing, {}, print_tables});
-  return rows;
+  const Option verbose{"verbose", 'v', "", "print the key number on standard error"};
+  return {
+      {"fastblowfish", &operation_of<&Encryption::FastBlowFish>(), "[FILE]",
+       "encipher or decipher with FastBlowFish (the same command both ways)",
+       "The result has the input's length. Every position whose result is code 0 "
+       "shows \"ERROR Zero!\" (see --notices); the result is written all the same. "
+       "Any size streams in bounded memory; a pipe is spooled first, as the key "
+       "depends on the whole length, and the result of a file is held back until "
+       "the whole file has been read unchanged.",
+       uses_text_io | uses_password | uses_notices, {}, fast_blow_fish},
+      {"textbox-crypt", &operation_of<&Encryption::TextBoxCrypt>(), "[FILE]",
+       "scramble a text under the key number of a password",
+       "The key number is the password's code sum divided by 60. A code that would "
+       "leave 0..255 is dropped by the control; then nothing is written (exit 4) "
+       "unless --allow-loss is given: the result is held back until the end.",
+       uses_text_io | uses_password | uses_loss, {verbose}, text_box<true>},
+      {"textbox-decrypt", &operation_of<&Encryption::TextBoxDeCrypt>(), "[FILE]",
+       "unscramble a text scrambled by textbox-crypt with the same password",
+       "Give the same password as for textbox-crypt (not the key number), or the "
+       "key number itself with --key-number (identify finds it).",
+       uses_text_io | uses_password | uses_loss,
+       {verbose, {"key-number", 'k', "K", "use key number K instead of a password"}},
+       text_box<false>},
+      {"encipher", &operation_of<&Encryption::EnCipherText>(), "[FILE]",
+       "encipher a text into a cipher text that carries its password",
+       "A password code plus its aligned code above 255 cuts the cipher text; then "
+       "nothing is written (exit 4) unless --allow-loss is given. An empty password "
+       "is refused (exit 3).",
+       uses_text_io | uses_password | uses_loss | uses_notices, {}, encipher},
+      {"decipher", &operation_of<&Encryption::DeCipherText>(), "[FILE]",
+       "decipher a cipher text made by encipher, checking its password",
+       "A cipher text that does not decipher to the password followed by the text "
+       "is refused with \"Access Denied\" (exit 3, no output).",
+       uses_text_io | uses_password | uses_loss | uses_notices, {}, decipher},
+      {"tables", nullptr, "",
+       "print the eight FastBlowFish key tables, one line each, in hexadecimal", "",
+       uses_nothing, {}, print_tables},
+  };
 }
 
 }  // namespace quillfern::cli

@@ -1,14 +1,18 @@
 #include "cli/io.hpp"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "cli/command.hpp"
 
 namespace quillfern::cli {
 namespace {
+
+constexpr std::size_t page_alignment = 4096;
 
 std::string system_message(std::string_view what, const std::string& path, int error) {
   std::string text(what);
@@ -66,6 +70,27 @@ std::size_t InputFile::read(char* data, std::size_t size) {
     filled += static_cast<std::size_t>(got);
   }
   return filled;
+}
+
+std::optional<std::uint64_t> InputFile::regular_length() const {
+  if (file_.is_open()) {
+    const platform::FileInfo info = file_.info();
+    if (info.kind == platform::FileKind::regular && info.size > 0) return info.size;
+    return std::nullopt;
+  }
+  struct stat info {};
+  if (::fstat(STDIN_FILENO, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  const off_t at = ::lseek(STDIN_FILENO, 0, SEEK_CUR);
+  if (at < 0 || at >= info.st_size) return std::nullopt;
+  return static_cast<std::uint64_t>(info.st_size - at);
+}
+
+void FreePageBuffer::operator()(char* buffer) const noexcept {
+  ::operator delete[](buffer, std::align_val_t{page_alignment});
+}
+
+PageBuffer page_aligned(std::size_t size) {
+  return PageBuffer(static_cast<char*>(::operator new[](size, std::align_val_t{page_alignment})));
 }
 
 OutputFile::OutputFile(const std::string& path, bool force) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -42,6 +43,13 @@ class InputFile {
   // input, 0 once it is exhausted.
   [[nodiscard]] std::size_t read(char* data, std::size_t size);
 
+  // Before the first read: the bytes of a regular file from where the
+  // input stands (standard input may stand past a password read from it)
+  // to its end, as the system tells them now. Nothing for anything else: a
+  // pipe, a device, a closed standard input, and a regular file that says
+  // it is empty (some files of the kernel's have content all the same).
+  [[nodiscard]] std::optional<std::uint64_t> regular_length() const;
+
  private:
   platform::File file_;  // not open: standard input
 };
@@ -66,6 +74,15 @@ class OutputFile {
  private:
   std::optional<platform::ReplacingFile> file_;  // none: standard output
 };
+
+// A buffer that starts on a page: the system copies from the page cache
+// into a page-aligned destination several times as fast as into a
+// misaligned one. Its bytes are left as they come.
+struct FreePageBuffer {
+  void operator()(char* buffer) const noexcept;
+};
+using PageBuffer = std::unique_ptr<char[], FreePageBuffer>;
+[[nodiscard]] PageBuffer page_aligned(std::size_t size);
 
 // Writes `text` to descriptor `fd` as far as it goes, for output whose
 // loss must not stop the tool (messages, notices, a terminal gone): a

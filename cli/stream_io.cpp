@@ -41,6 +41,13 @@ int nameless_file(const std::string& folder) {
   return named;
 }
 
+// Standard output is the null device.
+bool standard_output_is_null() {
+  struct stat out {}, null {};
+  return ::fstat(STDOUT_FILENO, &out) == 0 && S_ISCHR(out.st_mode) && ::stat("/dev/null", &null) == 0 &&
+         S_ISCHR(null.st_mode) && out.st_rdev == null.st_rdev;
+}
+
 }  // namespace
 
 // ---- Spool ------------------------------------------------------------------
@@ -110,87 +117,51 @@ CodeSource::CodeSource(const std::string& path, CodePage encoding, bool need_len
   name_ = standard ? "standard input" : path;
   if (encoding != CodePage::none) {
     reader_.emplace(path, encoding);
-  } else if (standard) {
-    fd_ = STDIN_FILENO;
   } else {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) throw IoError("cannot open " + path + ": " + describe(errno));
-    owned_ = true;
+    file_.emplace(path);
+    length_ = file_->regular_length();
+    regular_ = length_.has_value();
   }
-  if (fd_ >= 0) {
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0) throw IoError("cannot read " + name_ + ": " + describe(errno));
-    if (S_ISDIR(info.st_mode)) throw IoError("cannot read " + name_ + ": Is a directory");
-    // A regular file tells its length; one that says 0 may be a file of
-    // the kernel's that has content all the same, read as a pipe is. The
-    // text starts where the descriptor stands (after a password read
-    // from it).
-    const off_t at = ::lseek(fd_, 0, SEEK_CUR);
-    if (S_ISREG(info.st_mode) && info.st_size > 0 && at >= 0 && at <= info.st_size) {
-      regular_ = true;
-      length_ = static_cast<std::uint64_t>(info.st_size - at);
-#ifdef POSIX_FADV_SEQUENTIAL
-      (void)::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-#endif
-      return;
-    }
-  }
-  if (!need_length) return;
+  if (regular_ || !need_length) return;
   // Spool the whole input to learn its length.
   Spool& spool = spool_.emplace();
   std::string piece(stream_piece, '\0');
-  for (;;) {
-    const std::size_t got = fd_ >= 0 ? read_fd(piece.data(), piece.size()) : read_decoded(piece.data(), piece.size());
-    if (got == 0) break;
-    spool.write(piece.data(), got);
-  }
+  while (const std::size_t got = read_unspooled(piece.data(), piece.size())) spool.write(piece.data(), got);
   length_ = spool.size();
 }
 
-CodeSource::~CodeSource() {
-  if (owned_) ::close(fd_);
-  platform::secure_wipe(decoded_);
-}
-
-std::size_t CodeSource::read_fd(char* data, std::size_t size) {
-  std::size_t filled = 0;
-  while (filled < size) {
-    const ssize_t got = ::read(fd_, data + filled, size - filled);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw IoError("cannot read " + name_ + ": " + describe(errno));
-    }
-    if (got == 0) break;
-    filled += static_cast<std::size_t>(got);
-  }
-  return filled;
-}
+CodeSource::~CodeSource() { platform::secure_wipe(decoded_); }
 
 std::size_t CodeSource::read_decoded(char* data, std::size_t size) {
-  if (decoded_at_ == decoded_.size()) {
-    decoded_.clear();
-    decoded_at_ = 0;
-    if (reader_->read(decoded_, stream_piece) == 0) return 0;
+  // Whole pieces: fewer codes only at the end.
+  std::size_t got = 0;
+  while (got < size) {
+    if (decoded_at_ == decoded_.size()) {
+      decoded_.clear();
+      decoded_at_ = 0;
+      if (reader_->read(decoded_, stream_piece) == 0) break;
+    }
+    const std::size_t count = std::min(size - got, decoded_.size() - decoded_at_);
+    std::memcpy(data + got, decoded_.data() + decoded_at_, count);
+    decoded_at_ += count;
+    got += count;
   }
-  const std::size_t count = std::min(size, decoded_.size() - decoded_at_);
-  std::memcpy(data, decoded_.data() + decoded_at_, count);
-  decoded_at_ += count;
-  return count;
+  return got;
 }
 
-std::size_t CodeSource::read_raw(char* data, std::size_t size) {
-  if (!regular_) return read_fd(data, size);
+std::size_t CodeSource::read_regular(char* data, std::size_t size) {
   // Up to the length told at the start, and not a byte more or less.
   const std::uint64_t left = *length_ - done_;
+  if (left == 0) return 0;
   const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, left));
-  const std::size_t got = read_fd(data, wanted);
+  const std::size_t got = file_->read(data, wanted);
   if (got < wanted) {
     throw IoError(name_ + " shrank while it was read: " + std::to_string(*length_) + " bytes expected, " +
                   std::to_string(done_ + got) + " found");
   }
   if (got == left) {
     char extra = 0;
-    if (read_fd(&extra, 1) != 0) {
+    if (file_->read(&extra, 1) != 0) {
       throw IoError(name_ + " grew while it was read: more than the " + std::to_string(*length_) +
                     " bytes it had at the start");
     }
@@ -198,23 +169,14 @@ std::size_t CodeSource::read_raw(char* data, std::size_t size) {
   return got;
 }
 
+std::size_t CodeSource::read_unspooled(char* data, std::size_t size) {
+  if (reader_) return read_decoded(data, size);
+  if (regular_) return read_regular(data, size);
+  return file_->read(data, size);
+}
+
 std::size_t CodeSource::read(char* data, std::size_t size) {
-  std::size_t got = 0;
-  if (spool_) {
-    got = spool_->read(data, size);
-  } else if (reader_) {
-    // Whole pieces: fewer codes only at the end.
-    while (got < size) {
-      const std::size_t more = read_decoded(data + got, size - got);
-      if (more == 0) break;
-      got += more;
-    }
-  } else {
-    if (regular_ && done_ == *length_ && size > 0) {
-      return 0;
-    }
-    got = read_raw(data, size);
-  }
+  const std::size_t got = spool_ ? spool_->read(data, size) : read_unspooled(data, size);
   done_ += got;
   return got;
 }
@@ -227,7 +189,9 @@ CodeSink::CodeSink(std::string path, bool force, CodePage encoding, bool hold)
 void CodeSink::open() {
   opened_ = true;
   if (!path_.empty() && path_ != "-") file_.emplace(path_, replace_options(force_));
-  if (hold_ && (!file_ || file_->in_place())) held_.emplace();
+  // Nothing written to the null device can be seen, so nothing is held
+  // back from it.
+  if (hold_ && (!file_ || file_->in_place()) && !(!file_ && standard_output_is_null())) held_.emplace();
 }
 
 void CodeSink::put(const char* data, std::size_t size) {

@@ -49,11 +49,12 @@ class Spool {
   bool reading_ = false;
 };
 
-// A streamed command's text as codes: FILE or standard input, converted
-// from UTF-8 with an encoding. A regular file read as bytes tells its
-// length up front; any other input does when `need_length` is set, by
-// spooling it first. A regular file that shrinks or grows while it is read
-// is an IoError.
+// A streamed command's text as codes: FILE or standard input (through
+// InputFile, so that a file's failures read as the file operations' do),
+// converted from UTF-8 with an encoding. A regular file read as bytes
+// tells its length up front; any other input does when `need_length` is
+// set, by spooling it first. A regular file that shrinks or grows while it
+// is read is an IoError, found at the latest when its last code is read.
 class CodeSource {
  public:
   CodeSource(const std::string& path, CodePage encoding, bool need_length);
@@ -62,18 +63,20 @@ class CodeSource {
   CodeSource& operator=(const CodeSource&) = delete;
 
   [[nodiscard]] std::optional<std::uint64_t> length() const noexcept { return length_; }
+  // True when the codes come straight from a regular file, which may still
+  // change before its last code is read; false once spooled.
+  [[nodiscard]] bool live() const noexcept { return regular_; }
   // Up to `size` codes into `data`; fewer only at the end, 0 after it.
   std::size_t read(char* data, std::size_t size);
 
  private:
-  std::size_t read_raw(char* data, std::size_t size);
-  std::size_t read_fd(char* data, std::size_t size);
+  std::size_t read_regular(char* data, std::size_t size);
   std::size_t read_decoded(char* data, std::size_t size);
+  std::size_t read_unspooled(char* data, std::size_t size);
 
   std::string name_;
-  int fd_ = -1;  // bytes as codes
-  bool owned_ = false;
-  bool regular_ = false;           // read up to length_, then checked
+  std::optional<InputFile> file_;     // bytes as codes
+  bool regular_ = false;              // read up to length_, then checked
   std::optional<TextReader> reader_;  // decoded codes
   std::string decoded_;
   std::size_t decoded_at_ = 0;

@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
-#include <new>
 
 #include "cli/command.hpp"
 #include "cli/explain.hpp"
@@ -74,14 +73,10 @@ int shift_command(Context& context) {
 // control's result.
 constexpr std::size_t hex_piece = std::size_t{128} << 10;
 
-// Page-aligned buffers: the kernel copies from the page cache into a
-// page-aligned destination several times as fast as into a misaligned one.
-struct FreeBuffer {
-  void operator()(char* p) const noexcept { ::operator delete[](p, std::align_val_t{4096}); }
-};
-using Buffer = std::unique_ptr<char[], FreeBuffer>;
-Buffer page_aligned(std::size_t size) {
-  return Buffer(static_cast<char*>(::operator new[](size, std::align_val_t{4096})));
+// -o FILE (replaced atomically, read-only only with --force) or standard
+// output.
+OutputFile output_of(const Context& context) {
+  return OutputFile(context.args.value("output").value_or(""), context.args.has("force"));
 }
 
 // With --encoding the text arrives as UTF-8 and is converted in pieces,
@@ -90,7 +85,7 @@ Buffer page_aligned(std::size_t size) {
 // already taken the digits before it.
 int convert_encoded(Context& context) {
   TextReader input(context.input_path(), context.encoding);
-  OutputFile output(context.args.value("output").value_or(""), context.args.has("force"));
+  OutputFile output = output_of(context);
   std::string codes;
   std::string digits;
   while (input.read(codes, hex_piece) != 0) {
@@ -106,7 +101,7 @@ int convert_encoded(Context& context) {
 
 int deconvert_encoded(Context& context) {
   TextReader input(context.input_path(), context.encoding);
-  OutputFile output(context.args.value("output").value_or(""), context.args.has("force"));
+  OutputFile output = output_of(context);
   std::string digits;
   std::string codes;
   // As in the raw stream below, an odd character waits for its partner.
@@ -122,45 +117,52 @@ int deconvert_encoded(Context& context) {
   return exit_ok;
 }
 
+// A raw stream of the hexadecimal conversions: FILE or standard input,
+// -o FILE or standard output, and a page-aligned buffer for each side.
+struct HexStream {
+  HexStream(const Context& context, std::size_t in_size, std::size_t out_size)
+      : input(context.input_path()), output(output_of(context)), in(page_aligned(in_size)), out(page_aligned(out_size)) {}
+
+  InputFile input;
+  OutputFile output;
+  PageBuffer in, out;
+};
+
 int convert_command(Context& context) {
   if (context.encoding != CodePage::none) return convert_encoded(context);
-  InputFile input(context.input_path());
-  OutputFile output(context.args.value("output").value_or(""), context.args.has("force"));
-  const Buffer codes = page_aligned(hex_piece);
-  const Buffer digits = page_aligned(transforms::converted_size(hex_piece));
-  while (const std::size_t got = input.read(codes.get(), hex_piece)) {
-    transforms::convert_to({codes.get(), got}, digits.get());
-    output.write({digits.get(), transforms::converted_size(got)});
+  HexStream hex(context, hex_piece, transforms::converted_size(hex_piece));
+  while (const std::size_t got = hex.input.read(hex.in.get(), hex_piece)) {
+    transforms::convert_to({hex.in.get(), got}, hex.out.get());
+    hex.output.write({hex.out.get(), transforms::converted_size(got)});
   }
-  output.commit();
+  hex.output.commit();
   return exit_ok;
 }
 
 int deconvert_command(Context& context) {
   if (context.encoding != CodePage::none) return deconvert_encoded(context);
-  InputFile input(context.input_path());
-  OutputFile output(context.args.value("output").value_or(""), context.args.has("force"));
   const std::size_t piece = 2 * hex_piece;  // even: pairs never straddle two pieces
-  const Buffer digits = page_aligned(piece);
-  const Buffer codes = page_aligned(hex_piece);
+  HexStream hex(context, piece, hex_piece);
+  char* digits = hex.in.get();
+  char* codes = hex.out.get();
   // A lone digit left at the end of a piece (when a read came up short of
   // an even count) is carried to the front of the next one.
   std::size_t carried = 0;
   for (;;) {
-    const std::size_t got = input.read(digits.get() + carried, piece - carried);
+    const std::size_t got = hex.input.read(digits + carried, piece - carried);
     const std::size_t filled = carried + got;
     if (got == 0) break;
     const std::size_t whole = filled - filled % 2;
-    transforms::deconvert_to({digits.get(), whole}, codes.get());
-    output.write({codes.get(), whole / 2});
+    transforms::deconvert_to({digits, whole}, codes);
+    hex.output.write({codes, whole / 2});
     carried = filled - whole;
     if (carried != 0) digits[0] = digits[whole];
   }
   if (carried != 0) {
-    transforms::deconvert_to({digits.get(), carried}, codes.get());
-    output.write({codes.get(), 1});
+    transforms::deconvert_to({digits, carried}, codes);
+    hex.output.write({codes, 1});
   }
-  output.commit();
+  hex.output.commit();
   return exit_ok;
 }
 

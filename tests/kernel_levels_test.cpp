@@ -1,11 +1,12 @@
 // Every kernel level this processor runs gives the bytes of the portable
 // kernels, for each family that has vector kernels: the hexadecimal
-// conversions, FastBlowFish (its zero notices included) and the file
-// cipher's lanes. Random inputs of odd sizes; the seed is printed and
-// QUILLFERN_TEST_SEED replays it. And the families run at the level that
+// conversions, FastBlowFish (its zero notices included), the text-box
+// stream (its drops included) and the file cipher's lanes. Random inputs
+// of odd sizes; the seed is printed and QUILLFERN_TEST_SEED replays it. And the families run at the level that
 // QUILLFERN_KERNELS allows (ctest runs KernelChoice.* once more with it set).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <iostream>
 #include <random>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "quillfern/ciphers/fastblowfish_kernels.hpp"
+#include "quillfern/ciphers/textbox_kernels.hpp"
 #include "quillfern/core/cpu_features.hpp"
 #include "quillfern/files/file_cipher_kernels.hpp"
 #include "quillfern/transforms/hex_kernels.hpp"
@@ -81,6 +83,37 @@ TEST_P(KernelLevels, FastBlowFishGivesThePortableBytesAndZeros) {
   }
 }
 
+TEST_P(KernelLevels, TextBoxGivesThePortableBytesAndDrops) {
+  SCOPED_TRACE("QUILLFERN_TEST_SEED=" + std::to_string(seed_));
+  std::mt19937 gen(seed_);
+  using Direction = ciphers::TextBoxStream::Direction;
+  for (std::size_t size : odd_sizes(gen)) {
+    // Keys that drop nothing on printable codes, some codes, most of them.
+    const std::uint64_t key = std::array<std::uint64_t, 4>{0, 3, 40, 200}[gen() % 4];
+    const Direction direction = (gen() & 1) != 0 ? Direction::crypt : Direction::decrypt;
+    const bool printable = (gen() & 1) != 0;
+    const std::string text = test::random_text(size, static_cast<unsigned>(gen()), printable ? 32 : 0,
+                                               printable ? 126 : 255);
+    ciphers::TextBoxStream portable(direction, key), chosen(direction, key);
+    ciphers::TextBoxKernels::use(portable, Kernel::portable);
+    ciphers::TextBoxKernels::use(chosen, GetParam());
+    std::string want, got;
+    // In pieces of odd sizes, the chosen kernel in place.
+    for (std::size_t done = 0; done < size;) {
+      const std::size_t piece = std::min<std::size_t>(size - done, 2 * (gen() % 1500) + 1);
+      std::string out(piece, '\x55'), in_place = text.substr(done, piece);
+      out.resize(portable.process(text.data() + done, piece, out.data()));
+      in_place.resize(chosen.process(in_place.data(), piece, in_place.data()));
+      want += out;
+      got += in_place;
+      done += piece;
+    }
+    ASSERT_EQ(got, want) << "size " << size << ", key " << key;
+    ASSERT_EQ(chosen.dropped(), portable.dropped()) << "size " << size << ", key " << key;
+    ASSERT_EQ(chosen.first_dropped(), portable.first_dropped()) << "size " << size << ", key " << key;
+  }
+}
+
 TEST_P(KernelLevels, FileCipherLanesGiveThePortableBytes) {
   SCOPED_TRACE("QUILLFERN_TEST_SEED=" + std::to_string(seed_));
   std::mt19937 gen(seed_);
@@ -115,6 +148,8 @@ TEST(KernelChoice, EveryFamilyRunsAtTheLevelTheEnvironmentAllows) {
   const Kernel level = cpu::kernel_level();
   EXPECT_EQ(transforms::hex_kernel(), cpu::pick(transforms::hex_kernels, level));
   EXPECT_EQ(ciphers::detail::fast_blow_fish_kernel(), cpu::pick(ciphers::detail::xor_kernels, level));
+  EXPECT_EQ(ciphers::TextBoxKernels::used(ciphers::TextBoxStream(ciphers::TextBoxStream::Direction::crypt, 1)),
+            cpu::pick(ciphers::detail::text_box_kernels, level));
   EXPECT_EQ(files::lane_kernel(), cpu::pick(files::lane_kernels, level));
   const files::KeyStream keys("password", files::BasicRandom());
   EXPECT_EQ(files::KeyStreamKernels::used(keys), files::lane_kernel());
@@ -123,6 +158,7 @@ TEST(KernelChoice, EveryFamilyRunsAtTheLevelTheEnvironmentAllows) {
   if (setting != nullptr && std::string_view(setting) == "portable") {
     EXPECT_EQ(transforms::hex_kernel(), Kernel::portable);
     EXPECT_EQ(ciphers::detail::fast_blow_fish_kernel(), Kernel::portable);
+    EXPECT_EQ(ciphers::detail::text_box_kernel(), Kernel::portable);
     EXPECT_EQ(files::lane_kernel(), Kernel::portable);
   }
   std::cout << "QUILLFERN_KERNELS=" << (setting != nullptr ? setting : "(unset)") << ": "

@@ -84,13 +84,11 @@ Result refused_without_password() {
 
 }  // namespace
 
-EnCipherStream::EnCipherStream(std::string_view password) : password_(password) {
+RepeatedPassword::RepeatedPassword(std::string_view password) : password_(password) {
   if (!password_.empty()) span_ = repeat_password(password_, std::size_t{1} << 20, key_);
 }
 
-EnCipherStream::~EnCipherStream() {
-  platform::secure_wipe(password_);
-}
+RepeatedPassword::~RepeatedPassword() { platform::secure_wipe(password_); }
 
 CipherVerdict EnCipherStream::verdict() const noexcept {
   return password_.empty() ? CipherVerdict::no_password : CipherVerdict::done;
@@ -116,20 +114,16 @@ std::size_t EnCipherStream::process(const char* in, std::size_t size, char* out)
   return done;
 }
 
-DeCipherStream::DeCipherStream(std::string_view password) : password_(password) {
+DeCipherStream::DeCipherStream(std::string_view password) : RepeatedPassword(password) {
   if (password_.empty()) {
     decided_ = true;
     verdict_ = CipherVerdict::no_password;
     return;
   }
-  span_ = repeat_password(password_, std::size_t{1} << 20, key_);
   head_.reserve(password_.size());
 }
 
-DeCipherStream::~DeCipherStream() {
-  platform::secure_wipe(password_);
-  platform::secure_wipe(head_);
-}
+DeCipherStream::~DeCipherStream() { platform::secure_wipe(head_); }
 
 std::size_t DeCipherStream::process(const char* in, std::size_t size, char* out) {
   const std::size_t lp = password_.size();

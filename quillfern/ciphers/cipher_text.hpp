@@ -53,16 +53,31 @@ struct DeCipherResult {
 // empty password). Never throws except for allocation; linear.
 [[nodiscard]] DeCipherResult decipher_text(std::string_view cipher, std::string_view password);
 
+// What both cipher-text streams keep, their common base: the password, and the password
+// repeated over a few kilobytes so that codes are combined over long
+// stretches. Both are wiped on destruction; not copyable.
+class RepeatedPassword {
+ public:
+  RepeatedPassword(const RepeatedPassword&) = delete;
+  RepeatedPassword& operator=(const RepeatedPassword&) = delete;
+
+ protected:
+  explicit RepeatedPassword(std::string_view password);
+  ~RepeatedPassword();
+
+  std::string password_;
+  SecretVector<unsigned char> key_;  // the password repeated
+  std::size_t span_ = 0;             // a whole number of passwords, key_ has one more
+  std::size_t consumed_ = 0;         // codes taken so far (of the text or the cipher text)
+};
+
 // EnCipherText over a text that arrives in pieces of any size, in order:
 // begin() and the pieces together give exactly the cipher text of
 // encipher_text on the whole text, cut at the same position. Memory does
 // not grow with the text. Copies of the password are wiped on destruction.
-class EnCipherStream {
+class EnCipherStream : private RepeatedPassword {
  public:
-  explicit EnCipherStream(std::string_view password);
-  ~EnCipherStream();
-  EnCipherStream(const EnCipherStream&) = delete;
-  EnCipherStream& operator=(const EnCipherStream&) = delete;
+  explicit EnCipherStream(std::string_view password) : RepeatedPassword(password) {}
 
   // no_password for an empty password (then nothing is ever produced),
   // otherwise done.
@@ -80,10 +95,6 @@ class EnCipherStream {
   [[nodiscard]] std::size_t cut_at() const noexcept { return cut_at_; }
 
  private:
-  std::string password_;
-  SecretVector<unsigned char> key_;  // the password repeated, for long stretches
-  std::size_t span_ = 0;            // a whole number of passwords, key_ has one more
-  std::size_t consumed_ = 0;        // codes of the text taken so far
   std::size_t cut_at_ = 0;
 };
 
@@ -92,12 +103,10 @@ class EnCipherStream {
 // has been deciphered (or has failed to), and from then on the text after
 // it comes out piece by piece: together exactly decipher_text's text,
 // stopped at the same position. Memory does not grow with the text.
-class DeCipherStream {
+class DeCipherStream : private RepeatedPassword {
  public:
   explicit DeCipherStream(std::string_view password);
   ~DeCipherStream();
-  DeCipherStream(const DeCipherStream&) = delete;
-  DeCipherStream& operator=(const DeCipherStream&) = delete;
 
   // False while the password block is incomplete and could still match.
   [[nodiscard]] bool decided() const noexcept { return decided_; }
@@ -116,11 +125,7 @@ class DeCipherStream {
   [[nodiscard]] std::size_t stopped_at() const noexcept { return stopped_at_; }
 
  private:
-  std::string password_;
-  std::string head_;                // the password block deciphered so far
-  SecretVector<unsigned char> key_;
-  std::size_t span_ = 0;
-  std::size_t consumed_ = 0;        // codes of the cipher text taken so far
+  std::string head_;  // the password block deciphered so far
   bool decided_ = false;
   CipherVerdict verdict_ = CipherVerdict::done;
   std::size_t stopped_at_ = 0;

@@ -21,38 +21,10 @@ inline std::uint32_t lookup_or(std::span<const std::uint8_t> table, std::uint32_
   return (position >= 1 && position <= table.size()) ? table[position - 1] : keep;
 }
 
-// Key bytes of processed positions 0 .. count-1 (0-based), walking the
-// password cursor, the lookup index and the four slots exactly as the
-// cipher does, with the password key folded in.
+// Key bytes of processed positions 0 .. count-1 (0-based).
 SecretBytes walk_key_stream(std::size_t count, std::string_view password, std::uint32_t password_key) {
-  const std::span<const std::uint8_t> t1 = key_table(1), t2 = key_table(2), t3 = key_table(3),
-                                      t4 = key_table(4), t5 = key_table(5), t6 = key_table(6),
-                                      t7 = key_table(7), t8 = key_table(8);
-  const std::size_t n = password.size();
   SecretBytes stream(count);
-  std::size_t cursor = 0;
-  std::uint32_t index = 0;  // stays 0 throughout with an empty password
-  std::uint32_t a = 0, b = 0, c = 0, d = 0;
-  for (std::size_t t = 0; t < count; ++t) {
-    const auto j = static_cast<std::uint32_t>(t % fast_blow_fish_block) + 1;
-    // The wrap is tested on cursor + 1, so with three or more characters the
-    // cursor never reaches the last one.
-    ++cursor;
-    if (cursor + 1 > n) cursor = 1;
-    if (n != 0) index = 2 * j + static_cast<unsigned char>(password[cursor - 1]);
-    a = lookup_or(t1, index, a);
-    b = lookup_or(t2, index + 1, b);
-    c = lookup_or(t3, index + 2, c);
-    d = lookup_or(t4, index + 3, d);
-    const std::uint32_t first_mix = (a + b) ^ ((d + c) % 256);
-    index %= 256;
-    a = lookup_or(t5, index + 7, a);
-    b = lookup_or(t6, index + 2, b);
-    c = lookup_or(t7, index + 4, c);
-    d = lookup_or(t8, index + 9, d);
-    const std::uint32_t second_mix = (a + b) ^ ((d + c) % 256);
-    stream[t] = static_cast<std::uint8_t>((password_key ^ first_mix ^ second_mix) % 256);
-  }
+  FastBlowFishKeyWalker(password, password_key).walk(stream.data(), count);
   return stream;
 }
 
@@ -203,6 +175,49 @@ std::string fast_blow_fish(cpu::Kernel kernel, std::string_view text, std::strin
 std::string fast_blow_fish(std::string_view text, std::string_view password,
                            const ZeroNotice& on_zero) {
   return detail::fast_blow_fish(detail::fast_blow_fish_kernel(), text, password, on_zero);
+}
+
+}  // namespace quillfern::ciphers
+
+namespace quillfern::ciphers {
+
+FastBlowFishKeyWalker::FastBlowFishKeyWalker(std::string_view password, std::uint32_t password_key)
+    : password_(password.begin(), password.end()), password_key_(password_key) {}
+
+void FastBlowFishKeyWalker::walk(std::uint8_t* out, std::size_t count) noexcept {
+  const std::span<const std::uint8_t> t1 = key_table(1), t2 = key_table(2), t3 = key_table(3),
+                                      t4 = key_table(4), t5 = key_table(5), t6 = key_table(6),
+                                      t7 = key_table(7), t8 = key_table(8);
+  const std::size_t n = password_.size();
+  // The password cursor, the lookup index and the four slots, exactly as
+  // the cipher walks them, with the password key folded in.
+  std::size_t cursor = cursor_;
+  std::uint32_t index = index_;  // stays 0 throughout with an empty password
+  std::uint32_t a = a_, b = b_, c = c_, d = d_;
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto j = static_cast<std::uint32_t>((position_ + i) % fast_blow_fish_block) + 1;
+    // The wrap is tested on cursor + 1, so with three or more characters the
+    // cursor never reaches the last one.
+    ++cursor;
+    if (cursor + 1 > n) cursor = 1;
+    if (n != 0) index = 2 * j + password_[cursor - 1];
+    a = lookup_or(t1, index, a);
+    b = lookup_or(t2, index + 1, b);
+    c = lookup_or(t3, index + 2, c);
+    d = lookup_or(t4, index + 3, d);
+    const std::uint32_t first_mix = (a + b) ^ ((d + c) % 256);
+    index %= 256;
+    a = lookup_or(t5, index + 7, a);
+    b = lookup_or(t6, index + 2, b);
+    c = lookup_or(t7, index + 4, c);
+    d = lookup_or(t8, index + 9, d);
+    const std::uint32_t second_mix = (a + b) ^ ((d + c) % 256);
+    out[i] = static_cast<std::uint8_t>((password_key_ ^ first_mix ^ second_mix) % 256);
+  }
+  position_ += count;
+  cursor_ = cursor;
+  index_ = index;
+  a_ = a, b_ = b, c_ = c, d_ = d;
 }
 
 }  // namespace quillfern::ciphers

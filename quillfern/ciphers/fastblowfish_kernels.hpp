@@ -17,6 +17,24 @@
 
 namespace quillfern::ciphers {
 
+// The key stream walked step by step, as the cipher walks it, from the
+// first processed position on and in pieces of any size.
+class FastBlowFishKeyWalker {
+ public:
+  FastBlowFishKeyWalker(std::string_view password, std::uint32_t password_key);
+
+  // The key bytes of the next `count` processed positions into `out`.
+  void walk(std::uint8_t* out, std::size_t count) noexcept;
+
+ private:
+  SecretBytes password_;
+  std::uint32_t password_key_;
+  std::size_t position_ = 0;
+  std::size_t cursor_ = 0;
+  std::uint32_t index_ = 0;
+  std::uint32_t a_ = 0, b_ = 0, c_ = 0, d_ = 0;
+};
+
 namespace detail {
 
 // The levels FastBlowFish has kernels for. Both give identical results.
@@ -38,6 +56,7 @@ std::size_t xor_with_key(cpu::Kernel kernel, const std::uint8_t* in, const std::
 // below it), for tests and benchmarks.
 [[nodiscard]] std::string fast_blow_fish(cpu::Kernel kernel, std::string_view text,
                                          std::string_view password, const ZeroNotice& on_zero);
+
 
 // The key bytes of processed positions 0 .. count-1 under `password` and
 // its password key, walked step by step (for the stream, which reuses them).

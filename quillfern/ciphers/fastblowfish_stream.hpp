@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +16,11 @@
 
 namespace quillfern::ciphers {
 
+class FastBlowFishKeyWalker;
+
+// Memory: at most about 8 MiB for any password. A key stream that repeats
+// within 4 MiB (a password of up to 32,769 characters) is kept for two
+// periods; a longer one is walked as the text comes, 64 KiB at a time.
 class FastBlowFishStream {
  public:
   // A text of `length` codes under `password` (any length, empty included).
@@ -41,12 +47,16 @@ class FastBlowFishStream {
 
  private:
   [[nodiscard]] std::uint8_t key_at(std::size_t t) const noexcept;
+  std::size_t process_walking(const std::uint8_t* in, std::size_t size, std::uint8_t* out,
+                              const ZeroNotice& on_zero);
 
   std::size_t length_;
   std::size_t processed_;  // the length up to whole blocks
   std::size_t period_;     // the key stream repeats with it from position period_ on
   SecretBytes walked_;                 // the first positions, step by step
   SecretBytes repeated_;               // one period from walked_.size() on, repeated
+  std::unique_ptr<FastBlowFishKeyWalker> walker_;  // a long period: walked as the text comes
+  SecretBytes keys_;                           // its key bytes, a stretch at a time
   std::size_t consumed_ = 0;
   std::size_t zeros_ = 0;
 };

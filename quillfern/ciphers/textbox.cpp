@@ -1,10 +1,11 @@
 #include "quillfern/ciphers/textbox.hpp"
 
+#include "quillfern/ciphers/textbox_kernels.hpp"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 
 namespace quillfern::ciphers {
 namespace {
@@ -43,6 +44,18 @@ TextBoxResult run(Direction direction, std::string_view text, std::uint64_t key)
   return result;
 }
 
+// Through the kernel chosen for the stream.
+std::size_t pack(cpu::Kernel kernel, const std::uint8_t* in, const std::uint8_t* add, const std::uint8_t* take,
+                 std::size_t count, std::uint8_t* out, std::size_t& first_drop) noexcept {
+#if QUILLFERN_X86_KERNELS
+  if (kernel == cpu::Kernel::avx2) return detail::text_box_avx2(in, add, take, count, out, first_drop);
+  if (kernel == cpu::Kernel::ssse3) return detail::text_box_ssse3(in, add, take, count, out, first_drop);
+#else
+  (void)kernel;
+#endif
+  return detail::text_box_portable(in, add, take, count, out, first_drop);
+}
+
 }  // namespace
 
 std::uint64_t text_box_key_of_sum(std::uint64_t code_sum) noexcept {
@@ -70,75 +83,77 @@ std::uint64_t text_box_read_key(std::string_view text) noexcept {
   return key;
 }
 
+namespace detail {
+
+cpu::Kernel text_box_kernel() noexcept {
+  static const cpu::Kernel chosen = cpu::pick(text_box_kernels, cpu::kernel_level());
+  return chosen;
+}
+
+std::size_t text_box_portable(const std::uint8_t* in, const std::uint8_t* add, const std::uint8_t* take,
+                              std::size_t count, std::uint8_t* out, std::size_t& first_drop) noexcept {
+  // Every result is stored and only the kept ones move the output on; the
+  // output never runs ahead of the input, so it may be the input.
+  std::size_t written = 0;
+  std::size_t first = count;
+  for (std::size_t i = 0; i < count; ++i) {
+    const int y = in[i] + add[i] - take[i];
+    const bool kept = static_cast<unsigned>(y) <= 255u;
+    out[written] = static_cast<std::uint8_t>(y);
+    written += kept ? 1 : 0;
+    first = (!kept && first == count) ? i : first;
+  }
+  first_drop = first;
+  return written;
+}
+
+}  // namespace detail
+
+void TextBoxKernels::use(TextBoxStream& stream, cpu::Kernel kernel) noexcept {
+  stream.level_ = static_cast<unsigned char>(cpu::pick(detail::text_box_kernels, kernel));
+}
+
+cpu::Kernel TextBoxKernels::used(const TextBoxStream& stream) noexcept {
+  return static_cast<cpu::Kernel>(stream.level_);
+}
+
 TextBoxStream::TextBoxStream(Direction direction, std::uint64_t key)
-    : move_(moves(direction, key)) {
-  bytewise_ = std::all_of(move_.begin(), move_.end(),
-                          [](std::int64_t m) { return m >= -255 && m <= 255; });
+    : level_(static_cast<unsigned char>(detail::text_box_kernel())) {
+  const std::array<std::int64_t, 6> move = moves(direction, key);
+  bytewise_ = std::all_of(move.begin(), move.end(), [](std::int64_t m) { return m >= -255 && m <= 255; });
+  for (std::size_t phase = 0; phase < moves_.size(); ++phase) moves_[phase] = static_cast<std::int16_t>(move[phase]);
+  if (!bytewise_) return;
   for (std::size_t i = 0; i < add_.size(); ++i) {
-    const std::int64_t m = move_[(i + 1) % 6];
+    const std::int64_t m = move[(i + 1) % 6];
     add_[i] = static_cast<unsigned char>(m > 0 ? m : 0);
     take_[i] = static_cast<unsigned char>(m < 0 ? -m : 0);
-    moves_[i] = static_cast<std::int16_t>(m);
   }
 }
 
 std::size_t TextBoxStream::process(const char* in_text, std::size_t size, char* out_text) {
-  const auto* in = reinterpret_cast<const unsigned char*>(in_text);
-  auto* out = reinterpret_cast<unsigned char*>(out_text);
+  const auto* in = reinterpret_cast<const std::uint8_t*>(in_text);
+  auto* out = reinterpret_cast<std::uint8_t*>(out_text);
   std::size_t written = 0;
-  // Code by code, dropping codes that leave 0..255, without a branch per
-  // code: every result is stored and only the kept ones move the output on.
-  auto one_by_one = [&](const unsigned char* src, std::size_t count, std::size_t first) {
-    const std::int16_t* move = moves_.data() + first % pattern_length;
-    const std::size_t written_before = written;
-    // The output may be the input: it never runs ahead of it, and the
-    // first drop is noted on the way rather than looked for afterwards.
-    std::size_t first_drop = count;
-    for (std::size_t i = 0; i < count; ++i) {
-      const int y = src[i] + move[i];
-      const bool kept = static_cast<unsigned>(y) <= 255u;
-      out[written] = static_cast<unsigned char>(y);
-      written += kept ? 1 : 0;
-      first_drop = (!kept && first_drop == count) ? i : first_drop;
-    }
-    if (first_drop != count) {
-      dropped_ += count - (written - written_before);
-      if (first_dropped_ == 0) first_dropped_ = first + first_drop + 1;
-    }
-  };
-  if (!bytewise_) {
-    for (std::size_t done = 0; done < size;) {
-      const std::size_t count = std::min(pattern_length, size - done);
-      one_by_one(in + done, count, consumed_);
-      consumed_ += count;
-      done += count;
-    }
-    return written;
-  }
   for (std::size_t done = 0; done < size;) {
-    const std::size_t offset = consumed_ % pattern_length;
     const std::size_t count = std::min(pattern_length, size - done);
-    const unsigned char* src = in + done;
-    const unsigned char* add = add_.data() + offset;
-    const unsigned char* take = take_.data() + offset;
-    // A code leaves 0..255 exactly when the addition carries or the
-    // subtraction borrows; such a stretch is redone code by code from its
-    // input, which is why the codes go to a small buffer first (the output
-    // may be the input).
-    std::array<unsigned char, pattern_length> to;
-    unsigned char bad = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-      const auto up = static_cast<unsigned char>(src[i] + add[i]);
-      const auto y = static_cast<unsigned char>(up - take[i]);
-      bad |= static_cast<unsigned char>((up < src[i]) | (up < take[i]));
-      to[i] = y;
-    }
-    if (bad == 0) {
-      std::memmove(out + written, to.data(), count);
-      written += count;
+    std::size_t kept = 0;
+    std::size_t first = count;
+    if (bytewise_) {
+      const std::size_t offset = consumed_ % pattern_length;
+      kept = pack(static_cast<cpu::Kernel>(level_), in + done, add_.data() + offset, take_.data() + offset, count, out + written, first);
     } else {
-      one_by_one(src, count, consumed_);
+      // Moves of 255 or more: code by code, as the portable kernel does.
+      for (std::size_t i = 0; i < count; ++i) {
+        const int y = in[done + i] + moves_[(consumed_ + i + 1) % 6];
+        const bool keep = static_cast<unsigned>(y) <= 255u;
+        out[written + kept] = static_cast<std::uint8_t>(y);
+        kept += keep ? 1 : 0;
+        first = (!keep && first == count) ? i : first;
+      }
     }
+    dropped_ += count - kept;
+    if (first_dropped_ == 0 && first != count) first_dropped_ = consumed_ + first + 1;
+    written += kept;
     consumed_ += count;
     done += count;
   }

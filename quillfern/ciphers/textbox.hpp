@@ -71,15 +71,20 @@ class TextBoxStream {
   [[nodiscard]] std::size_t first_dropped() const noexcept { return first_dropped_; }
 
  private:
-  std::array<std::int64_t, 6> move_{};
-  bool bytewise_ = true;
+  // Chooses the kernel for the tests and the benchmarks that compare them
+  // (quillfern/ciphers/textbox_kernels.hpp).
+  friend class TextBoxKernels;
+
   // The moves laid out for two rounds of pattern_length consecutive codes,
   // as an amount to add and one to take away (each 0..255), so that a
   // stretch of up to pattern_length codes starting anywhere in the cycle
-  // reads them in one run.
+  // reads them in one run. A key number whose moves leave -255..255 (255
+  // or more) moves codes one by one through moves_ instead.
   static constexpr std::size_t pattern_length = 960;
   std::array<unsigned char, 2 * pattern_length> add_{}, take_{};
-  std::array<std::int16_t, 2 * pattern_length> moves_{};  // the same moves, signed
+  std::array<std::int16_t, 6> moves_{};
+  bool bytewise_ = true;
+  unsigned char level_ = 0;  // the kernel's level (cpu::Kernel)
   std::size_t consumed_ = 0;
   std::size_t dropped_ = 0;
   std::size_t first_dropped_ = 0;

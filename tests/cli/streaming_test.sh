@@ -15,6 +15,15 @@ no_temporaries() {
   [ -z "$(ls -A "$work" | grep -e '^\.quillfern' -e '\.tmp')" ] || fail "$1: a temporary was left beside the output"
 }
 
+# A file that cannot be read fails as the file operations do.
+for cmd in fastblowfish textbox-crypt textbox-decrypt encipher decipher; do
+  expect_status 1 "$q" $cmd $pw "$work/missing"
+  expect_err_has "quillfern: error: 53: File not found ($work/missing: No such file or directory)"
+  expect_status 1 "$q" $cmd $pw "$work/tmp"
+  expect_err_has "quillfern: error: 75: Path/File access error ($work/tmp: Is a directory)"
+  expect_no_out
+done
+
 # 20 MiB: past the spool's memory, several pieces, and not a whole block.
 head -c 20971001 /dev/urandom >"$work/big"
 for cmd in "fastblowfish --notices none" "textbox-crypt --allow-loss" "textbox-decrypt --allow-loss" \
@@ -61,21 +70,30 @@ expect_no_out
 expect_err_has "decipher stopped at cipher position 3999991 of 4000006: its code 1"
 no_temporaries "late verdicts"
 
-# A file that shrinks or grows while it is read: the reader is held up by
-# a slow reader of its output, then the file changes under it.
+# A file that shrinks or grows while it is read: the command is held up by
+# its notices, which go to a reader that waits a second before it takes
+# them, and the file changes meanwhile. Nothing of the result, which was
+# made for the length the file had at the start, reaches standard output.
 change_while_read() {  # WHAT COMMAND
   head -c 33554432 /dev/zero >"$work/moving"
-  { "$q" fastblowfish $pw --notices none "$work/moving"; echo $? >"$work/status"; } 2>"$work/err" |
-    { sleep 1; cat >/dev/null; } &
+  rm -f "$work/slow"
+  mkfifo "$work/slow"
+  { exec 3<"$work/slow"; sleep 1; cat <&3 >"$work/err"; } &
+  { "$q" fastblowfish $pw --notices each "$work/moving" >"$work/out" 2>"$work/slow"; echo $? >"$work/status"; } &
   sleep 0.3
   "$@"
   wait
   [ "$(cat "$work/status")" = 1 ] || fail "$1: the command exited $(cat "$work/status")"
+  expect_no_out
 }
 change_while_read truncate -s 3000000 "$work/moving"
 expect_err_has "moving shrank while it was read: 33554432 bytes expected, 3000000 found"
 change_while_read sh -c "printf more >>'$work/moving'"
 expect_err_has "moving grew while it was read: more than the 33554432 bytes it had at the start"
+no_temporaries "changed while read"
+# Unchanged, the held result comes out whole, through a pipe too.
+"$q" fastblowfish $pw --notices none "$work/moving" | "$q" fastblowfish $pw --notices none >"$work/back"
+cmp -s "$work/moving" "$work/back" || fail "fastblowfish held through a pipe did not give the file back"
 
 # A reader gone early: a failed write, and the spool is gone too.
 cat "$work/big" | "$q" fastblowfish $pw --notices none 2>"$work/err" | head -c 10 >/dev/null
