@@ -102,11 +102,12 @@ int fast_blow_fish(Context& context) {
 }
 
 // The text box drops codes anywhere, so without --allow-loss the result is
-// held back until the whole text has gone through.
+// held back until the whole text has gone through; so it is when a regular
+// file is read as it is, which may still change before its last code.
 int text_box_stream(Context& context, bool crypt, std::uint64_t key, const std::string& key_text) {
   const bool loss_allowed = context.args.has("allow-loss");
   CodeSource source(context.input_path(), context.encoding, false);
-  CodeSink sink = sink_of(context, !loss_allowed);
+  CodeSink sink = sink_of(context, !loss_allowed || source.live());
   ciphers::TextBoxStream stream(crypt ? ciphers::TextBoxStream::Direction::crypt
                                       : ciphers::TextBoxStream::Direction::decrypt,
                                 key);
@@ -161,8 +162,9 @@ int text_box(Context& context) {
 }
 
 // What encipher and decipher start with: the password, the text, the
-// stream, and the result, held back unless --allow-loss (opened at its
-// first write, so that a refusal leaves no trace).
+// stream, and the result, held back unless --allow-loss and the text is
+// spooled or cannot change (opened at its first write, so that a refusal
+// leaves no trace).
 template <typename Stream>
 struct CipherTextRun {
   explicit CipherTextRun(Context& context)
@@ -170,7 +172,7 @@ struct CipherTextRun {
         source(context.input_path(), context.encoding, false),
         stream(password),
         loss_allowed(context.args.has("allow-loss")),
-        sink(sink_of(context, !loss_allowed)) {}
+        sink(sink_of(context, !loss_allowed || source.live())) {}
 
   // An empty password is refused with the control's message box.
   [[nodiscard]] bool refused(const Context& context) const {
