@@ -289,20 +289,18 @@ bool takes_records(const Command& command) {
 }
 
 std::vector<Option> record_options(const Command& command) {
+  // A report (identify's) is text of its own: it has no stored form.
+  const bool report = static_cast<bool>(command.record_report);
   std::vector<Option> options = {
-      {"lines", '\0', "", "one record per input line; one result line per record"},
-      {"null", 'z', "", "records end with NUL, and so do the results"},
+      {"lines", '\0', "",
+       report ? "one record per input line" : "one record per input line; one result line per record"},
+      {"null", 'z', "", report ? "records end with NUL" : "records end with NUL, and so do the results"},
       {"in-format", '\0', "FMT", "how records are stored: raw (default), hex or base64"},
-      {"out-format", '\0', "FMT", "how results are stored: raw (default), hex or base64"},
-      {"keep-going", '\0', "", "a failing record gives an empty result; go on to the next"},
   };
-  if (command.record_report) {
-    // A report is text of its own: it has no stored form.
-    options[0].help = "one record per input line";
-    options[1].help = "records end with NUL";
-    options[4].help = "report a record that cannot be read and go on to the next";
-    options.erase(options.begin() + 3);
-  }
+  if (!report) options.push_back({"out-format", '\0', "FMT", "how results are stored: raw (default), hex or base64"});
+  options.push_back({"keep-going", '\0', "",
+                     report ? "report a record that cannot be read and go on to the next"
+                            : "a failing record gives an empty result; go on to the next"});
   return options;
 }
 

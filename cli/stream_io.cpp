@@ -189,9 +189,11 @@ CodeSink::CodeSink(std::string path, bool force, CodePage encoding, bool hold)
 void CodeSink::open() {
   opened_ = true;
   if (!path_.empty() && path_ != "-") file_.emplace(path_, replace_options(force_));
-  // Nothing written to the null device can be seen, so nothing is held
-  // back from it.
-  if (hold_ && (!file_ || file_->in_place()) && !(!file_ && standard_output_is_null())) held_.emplace();
+  // A replacing file is held by its temporary already; nothing written to
+  // the null device can be seen, so nothing is held back from it.
+  const bool in_place = !file_ || file_->in_place();
+  const bool unseen = !file_ && standard_output_is_null();
+  if (hold_ && in_place && !unseen) held_.emplace();
 }
 
 void CodeSink::put(const char* data, std::size_t size) {
