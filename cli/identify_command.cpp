@@ -226,7 +226,7 @@ std::vector<Command> identify_commands() {
       "digits make at least half of it, and it costs at most 12 bits per code and 12 bits "
       "more (for where it starts and ends); only plausible readings are shown unless --all "
       "is given. On texts made from dictionary words the model never saw, the right reading "
-      "comes first for 99.7 percent or more of two-word texts and for 93.5 to 99.9 percent "
+      "comes first for 99.9 percent or more of two-word texts and for 96.4 to 99.9 percent "
       "of single words, depending on the operation; a wrong key often gives another word-like "
       "text. With --lines or -z every record gets its readings, under a line 'line N: K "
       "readings' (or one JSON object per line, naming the line first, with --json); the "

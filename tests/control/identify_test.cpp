@@ -22,15 +22,22 @@ namespace {
 constexpr const char* dictionary_path = "/usr/share/dict/american-english";
 
 // The half of the dictionary that the model never learned from (see
-// scripts/make_text_model.py): the words whose first four bytes, lower
-// case, hash to an odd number.
+// scripts/make_text_model.py): the words whose stem, the word lower-cased
+// with the first of these endings that leaves three bytes taken off,
+// hashes to an odd number. A word and its common forms share a half.
 bool unseen_half(std::string_view utf8) {
-  std::uint32_t h = 0x811C9DC5u;
-  for (std::size_t i = 0; i < std::min<std::size_t>(4, utf8.size()); ++i) {
-    char c = utf8[i];
+  std::string stem(utf8);
+  for (char& c : stem) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    h = (h ^ static_cast<unsigned char>(c)) * 0x01000193u;
   }
+  for (const std::string_view ending : {"'s", "s'", "ing", "ed", "es", "s", "ly", "er", "est"}) {
+    if (stem.size() >= ending.size() + 3 && stem.ends_with(ending)) {
+      stem.resize(stem.size() - ending.size());
+      break;
+    }
+  }
+  std::uint32_t h = 0x811C9DC5u;
+  for (const char c : stem) h = (h ^ static_cast<unsigned char>(c)) * 0x01000193u;
   return ((h >> 16) & 1u) == 1u;
 }
 
@@ -301,12 +308,10 @@ Tally tally(const Maker& make, int words, int cases, std::mt19937& gen) {
 
 // How often the right text comes first, for texts made by each operation
 // from real words that the model never saw: 5000 texts per operation and
-// size. Texts of two words are read first in at least 95 percent of cases,
-// and so are single words, except where a wrong key often gives another
-// word-like text ("leave" for "heave"): under the text box, whose single
-// words come first in 95.0 to 95.5 percent of cases over seeds 1 to 5 and
-// the default one, the floor is 94.5 percent; under the password cipher,
-// at 93.5 to 94.3 percent, it is 93 percent.
+// size, each read first in at least 95 percent of cases. Single words are
+// the hard case: a wrong key often gives another word-like text ("leave"
+// for "heave"); under the password cipher and the text box they come first
+// in 96.4 to 97.7 percent of cases over seeds 1 to 5 and the default one.
 TEST(Identify, ReadsTextsMadeFromRealWordsFirst) {
   if (unseen_words().size() < 1000) GTEST_SKIP() << dictionary_path << " is missing: scripts/deps.sh installs wamerican";
   const unsigned seed = test::test_seed();
@@ -314,12 +319,11 @@ TEST(Identify, ReadsTextsMadeFromRealWordsFirst) {
   const struct {
     const char* name;
     Maker make;
-    double single_word_floor;
-  } operations[] = {{"convert", by_convert, 0.95},
-                    {"EncryptPassword", by_password, 0.93},
-                    {"EasyCryptEnCode", by_shift, 0.95},
-                    {"TextBoxCrypt", by_text_box, 0.945},
-                    {"EnCipherText", by_cipher_text, 0.95}};
+  } operations[] = {{"convert", by_convert},
+                    {"EncryptPassword", by_password},
+                    {"EasyCryptEnCode", by_shift},
+                    {"TextBoxCrypt", by_text_box},
+                    {"EnCipherText", by_cipher_text}};
   constexpr int cases = 5000;
   for (const auto& op : operations) {
     for (const int words : {1, 2}) {
@@ -327,7 +331,7 @@ TEST(Identify, ReadsTextsMadeFromRealWordsFirst) {
       const Tally t = tally(op.make, words, cases, gen);
       std::printf("identify: %-16s %d word%s: %5.1f%% read first of %d texts (seed %u)\n", op.name, words,
                   words == 1 ? " " : "s", 100.0 * t.share(), t.texts, seed);
-      EXPECT_GE(t.share(), words == 1 ? op.single_word_floor : 0.95)
+      EXPECT_GE(t.share(), 0.95)
           << op.name << ", " << words << " words; missed:" << t.missed;
     }
   }
