@@ -34,6 +34,18 @@ fresh() {
   fail "the pane did not clear"
 }
 
+# Waits until the shell shows its prompt again on the pane's last line. A
+# prompt that ends discards what was typed ahead of it (as getpass does), so
+# the next command is typed only once the shell is back.
+wait_for_shell() {
+  for _ in $(seq 100); do
+    [ "$(t capture-pane -p -t prompt | sed '/^ *$/d' | tail -1)" = "\$" ] && return 0
+    sleep 0.05
+  done
+  fail "the shell did not come back: $(t capture-pane -p -t prompt | tr -s '\n' ' ')"
+  return 1
+}
+
 # Types an answer at the prompt and presses Enter.
 answer() {
   t send-keys -t prompt -l "$1"
@@ -70,6 +82,7 @@ fresh
 t send-keys -t prompt "$q fastblowfish '$work/plain' >/dev/null" Enter
 wait_for "Password:"
 t send-keys -t prompt C-c
+wait_for_shell
 # (The marker is computed, so that the typed line itself does not show it.)
 t send-keys -t prompt "stty -a | grep -o -- '-\?echo ' | head -1; echo checked=\$((0 + 1))" Enter
 wait_for "checked=1"
