@@ -14,12 +14,24 @@ trap 't kill-server 2>/dev/null; rm -rf "$work"' EXIT
 printf 'Hello, world' >"$work/plain"
 "$q" fastblowfish --password-hex 736563726574 -o "$work/expected" "$work/plain" 2>/dev/null
 
-wait_for() {  # wait_for TEXT: until the pane shows TEXT
+pane() { t capture-pane -p -t prompt; }
+pane_shows() { pane | grep -qF -- "$1"; }
+pane_clear() { ! pane | grep -q -e "Password:" -e "="; }
+# The shell's prompt on the pane's last line.
+shell_back() { [ "$(pane | sed '/^ *$/d' | tail -1)" = "\$" ]; }
+
+# Runs its arguments until they succeed, for at most 5 seconds.
+eventually() {
   for _ in $(seq 100); do
-    t capture-pane -p -t prompt | grep -qF -- "$1" && return 0
+    "$@" && return 0
     sleep 0.05
   done
-  fail "the pane never showed '$1': $(t capture-pane -p -t prompt | tr -s '\n' ' ')"
+  return 1
+}
+
+wait_for() {  # wait_for TEXT: until the pane shows TEXT
+  eventually pane_shows "$1" && return 0
+  fail "the pane never showed '$1': $(pane | tr -s '\n' ' ')"
   return 1
 }
 
@@ -27,22 +39,15 @@ wait_for() {  # wait_for TEXT: until the pane shows TEXT
 # cannot take what an earlier command left on it.
 fresh() {
   t send-keys -t prompt "clear" Enter
-  for _ in $(seq 100); do
-    t capture-pane -p -t prompt | grep -q -e "Password:" -e "=" || return 0
-    sleep 0.05
-  done
-  fail "the pane did not clear"
+  eventually pane_clear || fail "the pane did not clear"
 }
 
-# Waits until the shell shows its prompt again on the pane's last line. A
-# prompt that ends discards what was typed ahead of it (as getpass does), so
-# the next command is typed only once the shell is back.
+# Waits until the shell shows its prompt again. A prompt that ends discards
+# what was typed ahead of it (as getpass does), so the next command is typed
+# only once the shell is back.
 wait_for_shell() {
-  for _ in $(seq 100); do
-    [ "$(t capture-pane -p -t prompt | sed '/^ *$/d' | tail -1)" = "\$" ] && return 0
-    sleep 0.05
-  done
-  fail "the shell did not come back: $(t capture-pane -p -t prompt | tr -s '\n' ' ')"
+  eventually shell_back && return 0
+  fail "the shell did not come back: $(pane | tr -s '\n' ' ')"
   return 1
 }
 
@@ -63,7 +68,7 @@ answer "t"
 wait_for "Password again:"
 answer "secret"
 wait_for "status=0"
-t capture-pane -p -t prompt | grep -q "secre" && fail "the typed password was echoed"
+pane | grep -q "secre" && fail "the typed password was echoed"
 cmp -s "$work/typed" "$work/expected" || fail "the typed password did not give the expected text"
 
 # Two different answers are refused, and nothing is written.
@@ -86,15 +91,15 @@ wait_for_shell
 # (The marker is computed, so that the typed line itself does not show it.)
 t send-keys -t prompt "stty -a | grep -o -- '-\?echo ' | head -1; echo checked=\$((0 + 1))" Enter
 wait_for "checked=1"
-t capture-pane -p -t prompt | grep -q -- "^-echo" && fail "the terminal was left without echo"
-t capture-pane -p -t prompt | grep -q -- "^echo *$" || fail "stty did not report echo: $(t capture-pane -p -t prompt | tr -s '\n' ' ')"
+pane | grep -q -- "^-echo" && fail "the terminal was left without echo"
+pane | grep -q -- "^echo *$" || fail "stty did not report echo: $(pane | tr -s '\n' ' ')"
 
 # The terminal's modes after a prompt ended: each must be on again.
 expect_modes_back() {  # expect_modes_back WHAT
   t send-keys -t prompt "stty -a | tr ' ' '\n' | grep -x -e -echo -e -icanon -e -isig; echo modes=\$((6 * 7))" Enter
   wait_for "modes=42" || return
-  if t capture-pane -p -t prompt | grep -q -x -e -echo -e -icanon -e -isig; then
-    fail "$1 left the terminal with $(t capture-pane -p -t prompt | grep -x -e -echo -e -icanon -e -isig | tr '\n' ' ')"
+  if pane | grep -q -x -e -echo -e -icanon -e -isig; then
+    fail "$1 left the terminal with $(pane | grep -x -e -echo -e -icanon -e -isig | tr '\n' ' ')"
   fi
 }
 

@@ -10,6 +10,7 @@
 
 #include "quillfern/ciphers/cipher_text.hpp"
 #include "quillfern/ciphers/textbox.hpp"
+#include "quillfern/core/ascii.hpp"
 #include "quillfern/core/codepage.hpp"
 #include "quillfern/transforms/hex.hpp"
 #include "quillfern/transforms/password.hpp"
@@ -27,9 +28,7 @@ constexpr const char* dictionary_path = "/usr/share/dict/american-english";
 // hashes to an odd number. A word and its common forms share a half.
 bool unseen_half(std::string_view utf8) {
   std::string stem(utf8);
-  for (char& c : stem) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  std::transform(stem.begin(), stem.end(), stem.begin(), ascii::to_lower);
   for (const std::string_view ending : {"'s", "s'", "ing", "ed", "es", "s", "ly", "er", "est"}) {
     if (stem.size() >= ending.size() + 3 && stem.ends_with(ending)) {
       stem.resize(stem.size() - ending.size());
